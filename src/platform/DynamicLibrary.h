@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+
+namespace quillon {
+
+// The libraries that components load at run time by file name.
+enum class LibraryId { Lame, Ogg, Vorbis, VorbisEnc, VorbisFile, Flac, CdRip, Mac };
+
+// The one table of library file names. A name can be overridden (a test points one at a
+// missing file to see the component refuse construction).
+class LibraryNames {
+public:
+    // The file name used in messages ("libFLAC.so.12").
+    static std::string FileName(LibraryId id);
+    // What dlopen is given: the file name, or a path beside the program for our own libraries.
+    static std::string LoadPath(LibraryId id);
+    static void Override(LibraryId id, const std::string& fileName);
+    static void ClearOverrides();
+};
+
+// The folder of the running executable, without a trailing separator.
+std::string ExecutableDir();
+
+// A library opened with dlopen and closed on destruction.
+class DynamicLibrary {
+public:
+    explicit DynamicLibrary(const std::string& path);
+    ~DynamicLibrary();
+    DynamicLibrary(const DynamicLibrary&) = delete;
+    DynamicLibrary& operator=(const DynamicLibrary&) = delete;
+
+    bool Loaded() const { return handle_ != nullptr; }
+    // Address of an exported symbol, or nullptr when it is missing.
+    void* Symbol(const char* name) const;
+
+    // Resolves an entry point into a typed function pointer; nullptr when missing.
+    template <typename F> void Resolve(F& entry, const char* name) const {
+        entry = reinterpret_cast<F>(Symbol(name));
+    }
+
+private:
+    void* handle_ = nullptr;
+};
+
+} // namespace quillon

@@ -1,0 +1,185 @@
+#include "platform/FileStream.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillon {
+
+namespace {
+
+constexpr size_t kWriteBufferSize = 256 * 1024;
+
+} // namespace
+
+std::string SystemErrorText(int error) { return std::strerror(error); }
+
+FileStream::FileStream(const std::string& fileName, Mode mode) : fileName_(fileName) {
+    switch (mode) {
+    case Mode::Read:
+        fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+        break;
+    case Mode::ReadWrite:
+        fd_ = ::open(fileName.c_str(), O_RDWR | O_CLOEXEC);
+        if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            ::close(fd_);
+            fd_ = -1;
+            errno = error;
+        }
+        break;
+    case Mode::Create: {
+        tempName_ = fileName + ".quillon-XXXXXX";
+        fd_ = ::mkostemp(tempName_.data(), O_CLOEXEC);
+        if (fd_ >= 0) {
+            ::fchmod(fd_, 0666 & ~[] {
+                const mode_t mask = ::umask(0);
+                ::umask(mask);
+                return mask;
+            }());
+        } else {
+            tempName_.clear();
+        }
+        break;
+    }
+    }
+    if (fd_ < 0) {
+        const char* what = mode == Mode::Create ? "Cannot create file" : "Cannot open file";
+        throw EStreamError(std::string(what) + " \"" + fileName + "\". " + SystemErrorText(errno));
+    }
+}
+
+FileStream::~FileStream() { Close(); }
+
+void FileStream::Close() noexcept {
+    if (fd_ >= 0) {
+        if (tempName_.empty()) {
+            try {
+                FlushBuffer();
+            } catch (const EStreamError&) {
+                // Nothing can be reported from a destructor; callers that care flush first.
+            }
+        }
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!tempName_.empty()) {
+        ::unlink(tempName_.c_str());
+        tempName_.clear();
+    }
+}
+
+void FileStream::FlushBuffer() {
+    size_t done = 0;
+    while (done < writeBuffer_.size()) {
+        const ssize_t n = ::pwrite(fd_, writeBuffer_.data() + done, writeBuffer_.size() - done,
+                                   bufferStart_ + static_cast<int64_t>(done));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            const int error = errno;
+            writeBuffer_.clear();
+            throw EStreamError("Cannot write to file \"" + fileName_ + "\". " +
+                               SystemErrorText(error));
+        }
+        done += static_cast<size_t>(n);
+    }
+    writeBuffer_.clear();
+}
+
+void FileStream::Commit() {
+    if (tempName_.empty()) {
+        FlushBuffer();
+        return;
+    }
+    FlushBuffer();
+    if (::close(fd_) != 0) {
+        fd_ = -1;
+        throw EStreamError("Cannot write to file \"" + fileName_ + "\". " +
+                           SystemErrorText(errno));
+    }
+    fd_ = -1;
+    if (::rename(tempName_.c_str(), fileName_.c_str()) != 0) {
+        throw EStreamError("Cannot create file \"" + fileName_ + "\". " + SystemErrorText(errno));
+    }
+    tempName_.clear();
+}
+
+size_t FileStream::Read(void* buffer, size_t count) {
+    FlushBuffer();
+    size_t done = 0;
+    auto* out = static_cast<unsigned char*>(buffer);
+    while (done < count) {
+        const ssize_t n = ::pread(fd_, out + done, count - done, position_);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw EStreamError("Cannot read from file \"" + fileName_ + "\". " +
+                               SystemErrorText(errno));
+        }
+        if (n == 0) {
+            break;
+        }
+        done += static_cast<size_t>(n);
+        position_ += n;
+    }
+    return done;
+}
+
+void FileStream::Write(const void* buffer, size_t count) {
+    if (!writeBuffer_.empty() &&
+        bufferStart_ + static_cast<int64_t>(writeBuffer_.size()) != position_) {
+        FlushBuffer();
+    }
+    if (writeBuffer_.empty()) {
+        bufferStart_ = position_;
+        writeBuffer_.reserve(kWriteBufferSize);
+    }
+    const auto* in = static_cast<const unsigned char*>(buffer);
+    writeBuffer_.insert(writeBuffer_.end(), in, in + count);
+    position_ += static_cast<int64_t>(count);
+    if (writeBuffer_.size() >= kWriteBufferSize) {
+        FlushBuffer();
+    }
+}
+
+int64_t FileStream::Seek(int64_t offset, SeekOrigin origin) {
+    int64_t base = 0;
+    if (origin == SeekOrigin::Current) {
+        base = position_;
+    } else if (origin == SeekOrigin::End) {
+        base = Size();
+    }
+    if (base + offset < 0) {
+        throw EStreamError("Stream seek error");
+    }
+    position_ = base + offset;
+    return position_;
+}
+
+int64_t FileStream::Size() {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) {
+        throw EStreamError("Cannot read from file \"" + fileName_ + "\". " +
+                           SystemErrorText(errno));
+    }
+    const int64_t buffered = bufferStart_ + static_cast<int64_t>(writeBuffer_.size());
+    return writeBuffer_.empty() ? st.st_size : std::max<int64_t>(st.st_size, buffered);
+}
+
+void FileStream::SetSize(int64_t size) {
+    FlushBuffer();
+    if (::ftruncate(fd_, size) != 0) {
+        throw EStreamError("Cannot write to file \"" + fileName_ + "\". " +
+                           SystemErrorText(errno));
+    }
+}
+
+} // namespace quillon

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "platform/Stream.h"
+
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+// A file on disk, with a write buffer so that small writes cost no system call each.
+//
+// Files made with Create are written to a temporary file in the same folder and only take
+// the place of the named file at Commit, so a failed or abandoned write never destroys an
+// existing file of that name; without Commit the temporary file is removed.
+class FileStream : public Stream {
+public:
+    enum class Mode {
+        Read,      // existing file, read only
+        ReadWrite, // existing file, read and write, locked against other writers
+        Create,    // new content for the name, made visible by Commit
+    };
+
+    FileStream(const std::string& fileName, Mode mode);
+    ~FileStream() override;
+    FileStream(const FileStream&) = delete;
+    FileStream& operator=(const FileStream&) = delete;
+
+    size_t Read(void* buffer, size_t count) override;
+    void Write(const void* buffer, size_t count) override;
+    int64_t Seek(int64_t offset, SeekOrigin origin) override;
+    int64_t Size() override;
+    void SetSize(int64_t size) override;
+
+    // Writes out buffered data; raises EStreamError when the disk refuses it.
+    void FlushBuffer();
+    // For Create: flushes, closes and renames the temporary file over the target name.
+    void Commit();
+
+    const std::string& FileName() const { return fileName_; }
+
+private:
+    void Close() noexcept;
+
+    std::string fileName_;
+    std::string tempName_;
+    int fd_ = -1;
+    int64_t position_ = 0; // logical position, including buffered bytes
+    std::vector<unsigned char> writeBuffer_;
+    int64_t bufferStart_ = 0; // file offset of writeBuffer_[0]
+};
+
+// Text of the last system error, for messages.
+std::string SystemErrorText(int error);
+
+} // namespace quillon
