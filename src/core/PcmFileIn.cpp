@@ -46,9 +46,8 @@ int TPcmFileIn::GetTotalTime() {
     if (sampleRate_ == 0 || channels_ == 0 || bitsPerSample_ / 8 == 0) {
         return 0;
     }
-    const double seconds =
-        static_cast<double>(size_) / (static_cast<double>(sampleRate_) * channels_ *
-                                      (bitsPerSample_ / 8));
+    const double seconds = static_cast<double>(size_) /
+                           (static_cast<double>(sampleRate_) * channels_ * (bitsPerSample_ / 8));
     return static_cast<int>(std::lround(seconds));
 }
 

@@ -77,11 +77,17 @@ void TPcmOutput::Run() {
     thread_->Resume();
 }
 
-void TPcmOutput::Stop() { thread_->SetStop(true); }
+void TPcmOutput::Stop() {
+    thread_->SetStop(true);
+}
 
-void TPcmOutput::Pause() { thread_->Suspend(); }
+void TPcmOutput::Pause() {
+    thread_->Suspend();
+}
 
-void TPcmOutput::Resume() { thread_->Resume(); }
+void TPcmOutput::Resume() {
+    thread_->Resume();
+}
 
 TOutputStatus TPcmOutput::Status() const {
     if (!busy_) {
@@ -184,7 +190,9 @@ void TPcmStreamedOutput::SetStream(Stream* stream) {
     streamAssigned_ = stream != nullptr;
 }
 
-void TPcmFileOut::SetFileMode(TFileOutputMode) { fileMode_ = foRewrite; }
+void TPcmFileOut::SetFileMode(TFileOutputMode) {
+    fileMode_ = foRewrite;
+}
 
 void TPcmFileOut::CreateOutputFile() {
     if (streamAssigned_) {

@@ -10,7 +10,9 @@ TPcmThread::TPcmThread(Handlers handlers) : handlers_(std::move(handlers)) {
     thread_ = std::thread([this] { Execute(); });
 }
 
-TPcmThread::~TPcmThread() { Terminate(); }
+TPcmThread::~TPcmThread() {
+    Terminate();
+}
 
 void TPcmThread::Suspend() {
     std::lock_guard lock(stateMutex_);

@@ -33,7 +33,9 @@ char32_t NextCodePoint(std::string_view text, size_t& i) {
     return cp;
 }
 
-char Latin1Char(char32_t cp) { return cp <= 0xFF ? static_cast<char>(cp) : '?'; }
+char Latin1Char(char32_t cp) {
+    return cp <= 0xFF ? static_cast<char>(cp) : '?';
+}
 
 } // namespace
 

@@ -17,7 +17,9 @@ constexpr size_t kWriteBufferSize = 256 * 1024;
 
 } // namespace
 
-std::string SystemErrorText(int error) { return std::strerror(error); }
+std::string SystemErrorText(int error) {
+    return std::strerror(error);
+}
 
 FileStream::FileStream(const std::string& fileName, Mode mode) : fileName_(fileName) {
     switch (mode) {
@@ -37,11 +39,12 @@ FileStream::FileStream(const std::string& fileName, Mode mode) : fileName_(fileN
         tempName_ = fileName + ".quillon-XXXXXX";
         fd_ = ::mkostemp(tempName_.data(), O_CLOEXEC);
         if (fd_ >= 0) {
-            ::fchmod(fd_, 0666 & ~[] {
-                const mode_t mask = ::umask(0);
-                ::umask(mask);
-                return mask;
-            }());
+            ::fchmod(
+                fd_, 0666 & ~[] {
+                    const mode_t mask = ::umask(0);
+                    ::umask(mask);
+                    return mask;
+                }());
         } else {
             tempName_.clear();
         }
@@ -54,7 +57,9 @@ FileStream::FileStream(const std::string& fileName, Mode mode) : fileName_(fileN
     }
 }
 
-FileStream::~FileStream() { Close(); }
+FileStream::~FileStream() {
+    Close();
+}
 
 void FileStream::Close() noexcept {
     if (fd_ >= 0) {
@@ -101,8 +106,7 @@ void FileStream::Commit() {
     FlushBuffer();
     if (::close(fd_) != 0) {
         fd_ = -1;
-        throw EStreamError("Cannot write to file \"" + fileName_ + "\". " +
-                           SystemErrorText(errno));
+        throw EStreamError("Cannot write to file \"" + fileName_ + "\". " + SystemErrorText(errno));
     }
     fd_ = -1;
     if (::rename(tempName_.c_str(), fileName_.c_str()) != 0) {
@@ -177,8 +181,7 @@ int64_t FileStream::Size() {
 void FileStream::SetSize(int64_t size) {
     FlushBuffer();
     if (::ftruncate(fd_, size) != 0) {
-        throw EStreamError("Cannot write to file \"" + fileName_ + "\". " +
-                           SystemErrorText(errno));
+        throw EStreamError("Cannot write to file \"" + fileName_ + "\". " + SystemErrorText(errno));
     }
 }
 

@@ -17,8 +17,7 @@ public:
     std::string ReadString(const std::string& section, const std::string& key,
                            const std::string& defaultValue) const;
     // Returns false when the file could not be written (callers may ignore it).
-    bool WriteString(const std::string& section, const std::string& key,
-                     const std::string& value);
+    bool WriteString(const std::string& section, const std::string& key, const std::string& value);
     // Key names of a section, in file order.
     std::vector<std::string> ReadSection(const std::string& section) const;
 

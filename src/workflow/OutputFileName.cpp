@@ -1,0 +1,56 @@
+#include "workflow/OutputFileName.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace quillon {
+
+namespace {
+
+std::string SafeNamePart(std::string text) {
+    std::replace(text.begin(), text.end(), '/', '-');
+    return text;
+}
+
+std::string TwoDigits(int number) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%.2d", number);
+    return buffer;
+}
+
+} // namespace
+
+std::string MakeOutputFileName(int pattern, int number, const std::string& extension,
+                               const std::string& title, const std::string& artist,
+                               const std::string& folder) {
+    const std::string t = SafeNamePart(title);
+    const std::string a = SafeNamePart(artist);
+    std::string name;
+    switch (pattern) {
+    case 0:
+        name = TwoDigits(number);
+        break;
+    case 2:
+        name = TwoDigits(number) + "-" + t;
+        break;
+    case 3:
+        name = a + "-" + t;
+        break;
+    case 4:
+        name = TwoDigits(number) + "-" + a + "-" + t;
+        break;
+    default:
+        name = t;
+        break;
+    }
+    return folder + "/" + name + "." + extension;
+}
+
+std::string WithoutTrailingSeparator(const std::string& folder) {
+    if (!folder.empty() && folder.back() == '/') {
+        return folder.substr(0, folder.size() - 1);
+    }
+    return folder;
+}
+
+} // namespace quillon

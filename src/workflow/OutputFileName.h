@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+namespace quillon {
+
+// The entries of the "Output filename format" list, in list order.
+inline constexpr const char* kOutputFileNamePatterns[] = {
+    "<Track Number>", "<Title>", "<Track Number>-<Title>", "<Artist>-<Title>",
+    "<Track Number>-<Artist>-<Title>"};
+inline constexpr int kDefaultOutputFileNamePattern = 4;
+
+// Names an output file: folder, then the pattern's fields (number with at least two digits),
+// a dot and the extension. Any other pattern than 0..4 names the file by its title. A "/" in
+// the title or artist becomes "-", so tag texts can never lead outside the folder.
+std::string MakeOutputFileName(int pattern, int number, const std::string& extension,
+                               const std::string& title, const std::string& artist,
+                               const std::string& folder);
+
+// The folder text with one trailing "/" removed, as rips and conversions use it.
+std::string WithoutTrailingSeparator(const std::string& folder);
+
+} // namespace quillon

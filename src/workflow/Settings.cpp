@@ -1,0 +1,200 @@
+#include "workflow/Settings.h"
+
+#include "workflow/OutputFileName.h"
+
+#include <QSettings>
+#include <QStandardPaths>
+#include <QString>
+#include <charconv>
+
+namespace quillon {
+
+namespace {
+
+std::vector<std::string> MP3Bitrates() {
+    return {"8",  "16",  "24",  "32",  "40",  "48",  "56",  "64",  "80",
+            "96", "112", "128", "144", "160", "192", "224", "256", "320"};
+}
+
+std::vector<std::string> QualityLevels() {
+    std::vector<std::string> levels;
+    for (int i = 0; i <= 9; ++i) {
+        levels.push_back("Level " + std::to_string(i));
+    }
+    return levels;
+}
+
+std::vector<std::string> OggBitrates() {
+    return {"AutoSelect", "45",  "48",  "56",  "64",  "80",  "96",  "112",
+            "128",        "144", "160", "192", "224", "256", "320", "499"};
+}
+
+// Host names of the CDDB servers offered in the options; the first is the default.
+std::vector<std::string> CddbServers() {
+    return {"gnudb.gnudb.org", "freedb.freedb.org", "us.freedb.org", "de.freedb.org",
+            "at.freedb.org",   "ca.freedb.org",     "uk.freedb.org", "ru.freedb.org",
+            "jp.freedb.org",   "es.freedb.org",     "au.freedb.org"};
+}
+
+std::string MusicFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::MusicLocation).toStdString() + "/";
+}
+
+std::vector<SettingDefinition> BuildTable() {
+    using K = SettingKind;
+    std::vector<std::string> patterns(std::begin(kOutputFileNamePatterns),
+                                      std::end(kOutputFileNamePatterns));
+    return {
+        {"Language", K::Text, "ENG", {}},
+        {"Left", K::Integer, "244", {}},
+        {"Top", K::Integer, "118", {}},
+        {"Width", K::Integer, "541", {}},
+        {"Height", K::Integer, "511", {}},
+        {"InformWhenDone", K::Boolean, "0", {}},
+        {"RipToFormat", K::ListText, "MP3", {"MP3", "WMA", "OGG", "WAV", "APE", "FLAC"}},
+        {"SampleRate", K::ListText, "Default", {"Default", "32 kHz", "41 kHz", "48 kHz"}},
+        {"Mode", K::ListText, "Stereo", {"Stereo", "Joint Stereo", "Dual Channel", "Mono"}},
+        {"UseVBR", K::Boolean, "0", {}},
+        {"Original", K::Boolean, "1", {}},
+        {"Copyright", K::Boolean, "0", {}},
+        {"CRC", K::Boolean, "0", {}},
+        {"CBRBitrate", K::ListText, "192", MP3Bitrates()},
+        {"CBRQuality", K::ListText, "Level 5", QualityLevels()},
+        {"WriteVBRHeader", K::Boolean, "0", {}},
+        {"MinBitrate", K::ListText, "128", MP3Bitrates()},
+        {"MaxBitrate", K::ListText, "192", MP3Bitrates()},
+        {"VBRQuality", K::ListText, "Level 5", QualityLevels()},
+        {"OGGCompressionLevel", K::Integer, "75", {}},
+        {"WMABitrate", K::ListPos, "9", {}},
+        {"FreeDBServer", K::ListText, CddbServers().front(), CddbServers()},
+        {"OutputFileNameFormat", K::ListText, patterns[kDefaultOutputFileNamePattern], patterns},
+        {"FilePath", K::Text, MusicFolder(), {}},
+        {"ConvFilePath", K::Text, MusicFolder(), {}},
+        {"DesiredNominalBitrate", K::ListPos, "0", OggBitrates()},
+        {"DesiredMinimumBitrate", K::ListPos, "0", OggBitrates()},
+        {"DesiredMaximumBitrate", K::ListPos, "0", OggBitrates()},
+        {"APECompressionLevel", K::ListPos, "1", {"FAST", "NORMAL", "HIGH", "EXTRA HIGH"}},
+        {"SavePlayList", K::ListPos, "0", {"None", "M3U", "PLS"}},
+    };
+}
+
+std::optional<int> ParseInteger(const std::string& text) {
+    int value = 0;
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    if (first != last && *first == '+') {
+        ++first;
+    }
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (error != std::errc() || end != last || first == last) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+const SettingDefinition& Definition(const std::string& name) {
+    if (const auto* definition = FindSetting(name)) {
+        return *definition;
+    }
+    throw std::out_of_range("unknown setting " + name);
+}
+
+} // namespace
+
+const std::vector<SettingDefinition>& SettingsTable() {
+    static const std::vector<SettingDefinition> table = BuildTable();
+    return table;
+}
+
+const SettingDefinition* FindSetting(const std::string& name) {
+    for (const auto& definition : SettingsTable()) {
+        if (name == definition.name) {
+            return &definition;
+        }
+    }
+    return nullptr;
+}
+
+Settings::Settings() {
+    for (const auto& definition : SettingsTable()) {
+        values_[definition.name] = definition.defaultValue;
+    }
+}
+
+bool Settings::Set(const std::string& name, const std::string& value) {
+    if (FindSetting(name) == nullptr) {
+        return false;
+    }
+    values_[name] = value;
+    return true;
+}
+
+std::string Settings::Raw(const std::string& name) const {
+    const auto it = values_.find(name);
+    return it != values_.end() ? it->second : Definition(name).defaultValue;
+}
+
+int Settings::Integer(const std::string& name) const {
+    if (const auto value = ParseInteger(Raw(name))) {
+        return *value;
+    }
+    return ParseInteger(Definition(name).defaultValue).value_or(0);
+}
+
+bool Settings::Boolean(const std::string& name) const {
+    return Integer(name) != 0;
+}
+
+std::string Settings::Text(const std::string& name) const {
+    return Raw(name);
+}
+
+int Settings::ListPosition(const std::string& name) const {
+    const SettingDefinition& definition = Definition(name);
+    if (definition.kind == SettingKind::ListPos) {
+        const int position = Integer(name);
+        const bool open = definition.entries.empty(); // filled at run time (WMA profiles)
+        if (position < 0 || (!open && position >= static_cast<int>(definition.entries.size()))) {
+            return -1;
+        }
+        return position;
+    }
+    const QString stored = QString::fromStdString(Raw(name));
+    for (size_t i = 0; i < definition.entries.size(); ++i) {
+        if (stored.compare(QString::fromStdString(definition.entries[i]), Qt::CaseInsensitive) ==
+            0) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+std::string Settings::ListText(const std::string& name) const {
+    const int position = ListPosition(name);
+    const auto& entries = Definition(name).entries;
+    return position >= 0 && position < static_cast<int>(entries.size()) ? entries[position] : "";
+}
+
+Settings SettingsStore::Load() {
+    Settings settings;
+    QSettings store("Tovalen", "QuillonRip");
+    store.beginGroup("Main");
+    for (const auto& definition : SettingsTable()) {
+        const QVariant value = store.value(definition.name);
+        if (value.isValid()) {
+            settings.Set(definition.name, value.toString().toStdString());
+        }
+    }
+    return settings;
+}
+
+void SettingsStore::Save(const Settings& settings) {
+    QSettings store("Tovalen", "QuillonRip");
+    store.beginGroup("Main");
+    for (const auto& definition : SettingsTable()) {
+        store.setValue(definition.name, QString::fromStdString(settings.Raw(definition.name)));
+    }
+    store.sync();
+}
+
+} // namespace quillon
