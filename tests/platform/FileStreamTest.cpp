@@ -1,0 +1,76 @@
+#include "platform/FileStream.h"
+
+#include "fixtures/Fixtures.h"
+#include "platform/MemoryStream.h"
+
+#include <gtest/gtest.h>
+
+namespace quillon::test {
+namespace {
+
+TEST(FileStreamTest, CreatedFileReplacesTheOldOneOnlyAtCommit) {
+    TempDir dir;
+    const std::string name = dir.File("out.wav");
+    WriteFileBytes(name, {1, 2, 3});
+    {
+        FileStream out(name, FileStream::Mode::Create);
+        out.Write("abcdef", 6);
+        EXPECT_EQ((std::vector<uint8_t>{1, 2, 3}), ReadFileBytes(name));
+    }
+    EXPECT_EQ((std::vector<uint8_t>{1, 2, 3}), ReadFileBytes(name)) << "abandoned: old file kept";
+    EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(dir.Path()), {}))
+        << "no temporary file left behind";
+
+    FileStream out(name, FileStream::Mode::Create);
+    out.Write("abcdef", 6);
+    out.SetPosition(1);
+    out.Write("XY", 2);
+    EXPECT_EQ(6, out.Size());
+    out.SetPosition(0);
+    char back[6];
+    EXPECT_EQ(6u, out.Read(back, 6));
+    EXPECT_EQ("aXYdef", std::string(back, 6));
+    out.Commit();
+    EXPECT_EQ((std::vector<uint8_t>{'a', 'X', 'Y', 'd', 'e', 'f'}), ReadFileBytes(name));
+}
+
+TEST(FileStreamTest, OpenErrorsNameTheFile) {
+    try {
+        FileStream in("/nonexistent/x.wav", FileStream::Mode::Read);
+        FAIL();
+    } catch (const EStreamError& e) {
+        EXPECT_NE(std::string::npos, std::string(e.what()).find("\"/nonexistent/x.wav\""));
+    }
+    EXPECT_THROW(FileStream("/nonexistent/x.wav", FileStream::Mode::Create), EStreamError);
+}
+
+TEST(FileStreamTest, UpdateIsLockedAgainstASecondWriter) {
+    TempDir dir;
+    const std::string name = dir.File("a.wav");
+    WriteFileBytes(name, {0, 0, 0, 0});
+    FileStream first(name, FileStream::Mode::ReadWrite);
+    EXPECT_THROW(FileStream(name, FileStream::Mode::ReadWrite), EStreamError);
+    first.Seek(0, SeekOrigin::End);
+    first.Write("zz", 2);
+    first.FlushBuffer();
+    EXPECT_EQ(6u, ReadFileBytes(name).size());
+}
+
+TEST(MemoryStreamTest, ReadWriteSeek) {
+    MemoryStream m;
+    m.Write("hello", 5);
+    EXPECT_EQ(5, m.Size());
+    m.SetPosition(10);
+    m.Write("!", 1);
+    EXPECT_EQ(11, m.Size());
+    m.SetPosition(3);
+    char buffer[16];
+    EXPECT_EQ(8u, m.Read(buffer, sizeof buffer));
+    EXPECT_EQ(0u, m.Read(buffer, sizeof buffer));
+    EXPECT_THROW(m.Seek(-1, SeekOrigin::Begin), EStreamError);
+    m.SetSize(2);
+    EXPECT_EQ(2, m.Position());
+}
+
+} // namespace
+} // namespace quillon::test

@@ -1,0 +1,70 @@
+#include "workflow/Settings.h"
+
+#include "fixtures/Fixtures.h"
+
+#include <QSettings>
+#include <gtest/gtest.h>
+
+namespace quillon::test {
+namespace {
+
+TEST(SettingsTest, DefaultsAndFallbacks) {
+    Settings s;
+    EXPECT_EQ("MP3", s.ListText("RipToFormat"));
+    EXPECT_EQ(14, s.ListPosition("CBRBitrate")) << "192";
+    EXPECT_TRUE(s.Boolean("Original"));
+    EXPECT_EQ(75, s.Integer("OGGCompressionLevel"));
+    EXPECT_EQ(4, s.ListPosition("OutputFileNameFormat"));
+    EXPECT_EQ('/', s.Text("ConvFilePath").back());
+
+    s.Set("Original", "0");
+    EXPECT_FALSE(s.Boolean("Original"));
+    s.Set("Original", "yes");
+    EXPECT_TRUE(s.Boolean("Original")) << "not a number: the default";
+    s.Set("Original", "7");
+    EXPECT_TRUE(s.Boolean("Original"));
+    s.Set("OGGCompressionLevel", "x");
+    EXPECT_EQ(75, s.Integer("OGGCompressionLevel"));
+
+    s.Set("RipToFormat", "flac");
+    EXPECT_EQ("FLAC", s.ListText("RipToFormat")) << "matched without regard to case";
+    s.Set("RipToFormat", "AAC");
+    EXPECT_EQ(-1, s.ListPosition("RipToFormat"));
+    EXPECT_EQ("", s.ListText("RipToFormat"));
+    s.Set("SavePlayList", "3");
+    EXPECT_EQ(-1, s.ListPosition("SavePlayList")) << "beyond the list";
+    s.Set("SavePlayList", "2");
+    EXPECT_EQ("PLS", s.ListText("SavePlayList"));
+    EXPECT_FALSE(s.Set("NoSuchValue", "1"));
+}
+
+TEST(SettingsTest, StoreKeepsEveryValueAsText) {
+    TempDir dir;
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.Path().string()));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QString::fromStdString(dir.Path().string()));
+
+    Settings fresh = SettingsStore::Load();
+    EXPECT_EQ("MP3", fresh.ListText("RipToFormat")) << "a fresh user gets the defaults";
+
+    fresh.Set("RipToFormat", "OGG");
+    fresh.Set("UseVBR", "1");
+    SettingsStore::Save(fresh);
+    const std::string conf = dir.File("Tovalen/QuillonRip.conf");
+    ASSERT_TRUE(std::filesystem::exists(conf));
+    QSettings raw(QString::fromStdString(conf), QSettings::IniFormat);
+    EXPECT_EQ("OGG", raw.value("Main/RipToFormat").toString());
+    EXPECT_EQ("1", raw.value("Main/UseVBR").toString());
+    EXPECT_EQ("75", raw.value("Main/OGGCompressionLevel").toString());
+    EXPECT_EQ(static_cast<int>(SettingsTable().size()), raw.allKeys().size());
+
+    raw.setValue("Main/Original", "garbage");
+    raw.sync();
+    const Settings loaded = SettingsStore::Load();
+    EXPECT_EQ("OGG", loaded.ListText("RipToFormat"));
+    EXPECT_TRUE(loaded.Boolean("UseVBR"));
+    EXPECT_TRUE(loaded.Boolean("Original"));
+}
+
+} // namespace
+} // namespace quillon::test
