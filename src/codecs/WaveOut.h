@@ -1,0 +1,56 @@
+#pragma once
+
+#include "codecs/Adpcm.h"
+#include "codecs/WaveHeader.h"
+#include "core/PcmOutput.h"
+
+#include <array>
+#include <cstdint>
+
+namespace quillon {
+
+// File sink that writes PCM or IMA ADPCM WAV files, new or appended to an existing file of
+// the same format.
+class TWaveOut : public TPcmFileOut {
+public:
+    TWaveOut() = default;
+    ~TWaveOut() override;
+
+    TWavType WavType() const { return wavType_; }
+    // Accepts wtPCM and wtDVIADPCM while the sink is not busy; ignores anything else.
+    void SetWavType(TWavType value);
+    uint16_t BlockSize() const { return blockSize_; }
+    // Accepts non-zero multiples of 4 while the sink is not busy.
+    void SetBlockSize(uint16_t value);
+    void SetFileMode(TFileOutputMode value) override;
+
+protected:
+    bool ProcessBlock(bool abort) override;
+    void Finish() override;
+    void Prepare() override;
+
+private:
+    void PrepareStream(bool& appending);
+    void PrepareAppend();
+    void WritePcmHeader();
+    void WriteImaHeader();
+    bool ProcessPcmBlock();
+    void ProcessImaBlock();
+    bool HeaderNeedsPatch();
+    void PatchHeader();
+    void WriteLE32At(int64_t offset, uint64_t value);
+    [[noreturn]] void Fail(const char* message);
+
+    TWavType wavType_ = wtPCM;
+    uint16_t blockSize_ = 512;
+    std::array<uint8_t, 16384> pcmBuffer_{};
+    bool endOfInput_ = false;
+    TImaChannel ima_[2];
+    bool appending_ = false;
+    // Format of the file being written and where its size fields are.
+    int channels_ = 0;
+    int64_t announcedDataSize_ = -1; // data size the header was written with; -1 unknown
+    WaveHeader existing_;            // what the append scan found
+};
+
+} // namespace quillon
