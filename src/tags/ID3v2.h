@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillon {
+
+// The ID3v2 tag at the start of an MP3 file, limited to thirteen text frames. Only version
+// 2.3 frames are read (other versions are recognised and measured); writing always produces a
+// version 2.3 tag that replaces the old one. Operations never raise. Texts are Latin-1.
+class TID3v2 {
+public:
+    TID3v2();
+
+    void Clear();
+    // False when the 10-byte header cannot be read; true otherwise.
+    bool ReadTag(const std::string& fileName);
+    // True when the file was rebuilt with the new tag in front of its audio data.
+    bool WriteTag(const std::string& fileName);
+
+    // The file begins with "ID3".
+    bool Exists() const { return exists_; }
+    // Major version of the tag (header byte 3).
+    uint8_t VersionID() const { return versionID_; }
+    // Whole tag length including the 10-byte header; 0 when the stated length exceeds the file.
+    int32_t Size() const { return size_; }
+    const std::string& Title() const { return title_; }
+    const std::string& Artist() const { return artist_; }
+    const std::string& Album() const { return album_; }
+    // 0 = no track number.
+    uint8_t Track() const { return track_; }
+    const std::string& Year() const { return year_; }
+    const std::string& Genre() const { return genre_; }
+    const std::string& Comment() const { return comment_; }
+    const std::string& Composer() const { return composer_; }
+    const std::string& Encoder() const { return encoder_; }
+    const std::string& Copyright() const { return copyright_; }
+    const std::string& Language() const { return language_; }
+    const std::string& Link() const { return link_; }
+    const std::string& Lyrics() const { return lyrics_; }
+
+    // Text setters drop leading and trailing characters of code 32 or below.
+    void SetTitle(std::string_view value);
+    void SetArtist(std::string_view value);
+    void SetAlbum(std::string_view value);
+    void SetTrack(uint8_t value) { track_ = value; }
+    void SetYear(std::string_view value);
+    void SetGenre(std::string_view value);
+    void SetComment(std::string_view value);
+    void SetComposer(std::string_view value);
+    void SetEncoder(std::string_view value);
+    void SetCopyright(std::string_view value);
+    void SetLanguage(std::string_view value);
+    void SetLink(std::string_view value);
+    void SetLyrics(std::string_view value);
+
+    // The bytes of the tag that WriteTag puts in front of the audio data.
+    std::vector<uint8_t> BuildTag() const;
+
+private:
+    bool exists_ = false;
+    uint8_t versionID_ = 0;
+    int32_t size_ = 0;
+    std::string title_;
+    std::string artist_;
+    std::string album_;
+    uint8_t track_ = 0;
+    std::string year_;
+    std::string genre_;
+    std::string comment_;
+    std::string composer_;
+    std::string encoder_;
+    std::string copyright_;
+    std::string language_;
+    std::string link_;
+    std::string lyrics_;
+};
+
+} // namespace quillon
