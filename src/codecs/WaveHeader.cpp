@@ -119,6 +119,7 @@ bool ParseFormat(const uint8_t* data, uint32_t size, WaveScanMode mode, WaveHead
     header.sampleRate = static_cast<int>(Le32(data + 4) & 0x7FFFFFFF);
     header.blockAlign = Le16(data + 12);
     header.bitsPerSample = Le16(data + 14);
+    const bool adpcmBlockFits = header.blockAlign <= kWaveBlockBufferSize;
     switch (header.kind) {
     case wtPCM:
         return header.channels > 0 && header.bitsPerSample >= 8 && header.bitsPerSample <= 32;
@@ -128,7 +129,7 @@ bool ParseFormat(const uint8_t* data, uint32_t size, WaveScanMode mode, WaveHead
         }
         header.samplesPerBlock = Le16(data + 18);
         const int frames = ImaFramesPerBlock(header.blockAlign, header.channels);
-        return frames > 0 && header.samplesPerBlock == frames &&
+        return frames > 0 && adpcmBlockFits && header.samplesPerBlock == frames &&
                frames * header.channels * 2 <= kWaveBlockBufferSize;
     }
     case wtMSADPCM: {
@@ -145,7 +146,8 @@ bool ParseFormat(const uint8_t* data, uint32_t size, WaveScanMode mode, WaveHead
                                     static_cast<int16_t>(Le16(data + 24 + 4 * i))});
         }
         const int spb = header.samplesPerBlock;
-        return spb >= 2 && spb <= MsAdpcmMaxFramesPerBlock(header.blockAlign, header.channels) &&
+        return adpcmBlockFits && spb >= 2 &&
+               spb <= MsAdpcmMaxFramesPerBlock(header.blockAlign, header.channels) &&
                spb * header.channels * 2 <= kWaveBlockBufferSize;
     }
     case wtACM:

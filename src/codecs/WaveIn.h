@@ -31,15 +31,18 @@ private:
     // Decodes the MPEG Layer-3 data of the open file into decoded_ and reads from it instead.
     bool DecodeCompressedFile();
     // Refills the block buffer; returns the number of bytes now in it.
+    int Refill();
     int RefillPcm();
     int RefillAdpcm();
     // Reads the next block of an ADPCM file into block_; false at the end of the data.
     bool ReadAdpcmBlock();
     void ClearFormat();
+    // Releases the decoded copy and the file (or rewinds a handed-in stream).
+    void CloseStreams();
 
     WaveHeader header_;
     std::array<uint8_t, kWaveBlockBufferSize> buffer_{};
-    std::array<uint8_t, kWaveBlockBufferSize> block_{};
+    std::array<uint8_t, kWaveBlockBufferSize> block_{}; // one ADPCM block as read
     std::unique_ptr<MemoryStream> decoded_;
     Stream* fileStream_ = nullptr; // the stream the decoded copy stands in for
 };

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace quillon {
 
@@ -30,25 +31,27 @@ protected:
     void Prepare() override;
 
 private:
-    void PrepareStream(bool& appending);
-    void PrepareAppend();
-    void WritePcmHeader();
-    void WriteImaHeader();
+    // Scans the existing file and checks that the input can extend it.
+    void PrepareAppend(int sampleRate, int bitsPerSample, int channels);
+    void WritePcmHeader(int sampleRate, int bitsPerSample, int channels);
+    void WriteImaHeader(int sampleRate, int channels);
     bool ProcessPcmBlock();
     void ProcessImaBlock();
     bool HeaderNeedsPatch();
     void PatchHeader();
-    void WriteLE32At(int64_t offset, uint64_t value);
-    [[noreturn]] void Fail(const char* message);
+    void WriteLE32At(int64_t offset, int64_t value);
 
     TWavType wavType_ = wtPCM;
     uint16_t blockSize_ = 512;
     std::array<uint8_t, 16384> pcmBuffer_{};
     bool endOfInput_ = false;
     TImaChannel ima_[2];
+    std::vector<uint8_t> blockPcm_;
+    std::vector<int16_t> blockSamples_;
+    std::vector<uint8_t> block_;
     bool appending_ = false;
-    // Format of the file being written and where its size fields are.
     int channels_ = 0;
+    int64_t dataOffset_ = 0;         // file offset of the first audio byte
     int64_t announcedDataSize_ = -1; // data size the header was written with; -1 unknown
     WaveHeader existing_;            // what the append scan found
 };
