@@ -1,0 +1,22 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quillon {
+
+// Text helpers of the Ogg and WMA examiners and the file-info summaries.
+
+// Removes leading and trailing code units of 32 or below (blanks, NULs, controls).
+std::u16string TrimBlanks16(std::u16string_view text);
+
+// A whole text (blanks around it allowed) read as a signed 32-bit decimal number.
+std::optional<int> ParseDecimal(std::string_view text);
+
+// Latin-1 text of UTF-8 data, decoded until the data ends or breaks: a truncated sequence or a
+// stray byte ends the conversion, keeping what was converted. Characters outside Latin-1
+// become '?'.
+std::string Latin1FromUtf8Prefix(std::string_view utf8);
+
+} // namespace quillon
