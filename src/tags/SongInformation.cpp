@@ -1,0 +1,319 @@
+#include "tags/SongInformation.h"
+
+#include "platform/CodePage.h"
+#include "tags/APEtag.h"
+#include "tags/ID3v1.h"
+#include "tags/ID3v2.h"
+#include "tags/InfoText.h"
+#include "tags/MPEGaudio.h"
+#include "tags/OggVorbis.h"
+#include "tags/TagTextRules.h"
+#include "tags/WAVfile.h"
+#include "tags/WMAfile.h"
+
+#include <filesystem>
+#include <locale>
+
+namespace quillon {
+
+namespace {
+
+const char* YesNo(bool value) {
+    return value ? "Yes" : "No";
+}
+
+std::string Bytes(int64_t size) {
+    return std::to_string(size) + " bytes";
+}
+std::string Hertz(uint32_t rate) {
+    return std::to_string(rate) + " hz";
+}
+std::string TrackText(unsigned track) {
+    return track != 0 ? std::to_string(track) : std::string();
+}
+
+// Text stored as two-byte characters behind a byte-order mark, as some taggers write it: the
+// low bytes of its code units. Other texts stay as they are.
+std::string RepairTwoByteText(const std::string& text) {
+    if (text.size() < 5 || text[3] != '\0') {
+        return text;
+    }
+    std::string out;
+    for (size_t i = 2; i < text.size(); i += 2) {
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
+// The thousands separator of the user's locale; "," where the locale groups no digits.
+char ThousandsSeparator() {
+    try {
+        const auto& punct = std::use_facet<std::numpunct<char>>(std::locale(""));
+        if (!punct.grouping().empty()) {
+            return punct.thousands_sep();
+        }
+    } catch (const std::runtime_error&) {
+        // An unknown locale name in the environment: keep the default.
+    }
+    return ',';
+}
+
+// A number with at least four digits and a separator between thousands: 1000 as 1,000.
+std::string FormatThousands(int32_t value) {
+    std::string digits = std::to_string(value < 0 ? -static_cast<int64_t>(value) : value);
+    if (digits.size() < 4) {
+        digits.insert(0, 4 - digits.size(), '0');
+    }
+    const char separator = ThousandsSeparator();
+    std::string out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) {
+            out.push_back(separator);
+        }
+        out.push_back(digits[i]);
+    }
+    return value < 0 ? "-" + out : out;
+}
+
+void FillEmpty(std::string& field, const std::string& value) {
+    if (field.empty()) {
+        field = value;
+    }
+}
+
+void ReadMP3(const std::string& fileName, SongInformation& info) {
+    TID3v2 v2;
+    if (v2.ReadTag(fileName) && v2.Exists()) {
+        info.Exists = "Yes";
+        info.Version = "2." + std::to_string(v2.VersionID());
+        info.Title = RepairTwoByteText(v2.Title());
+        info.Artist = RepairTwoByteText(v2.Artist());
+        info.Album = RepairTwoByteText(v2.Album());
+        info.Track = TrackText(v2.Track());
+        info.Year = v2.Year();
+        info.Genre = v2.Genre();
+        info.Comment = RepairTwoByteText(v2.Comment());
+        info.Composer = RepairTwoByteText(v2.Composer());
+        info.Encoder = v2.Encoder();
+        info.Copyright = v2.Copyright();
+        info.Language = v2.Language();
+        info.Link = v2.Link();
+        info.Lyrics = RepairTwoByteText(v2.Lyrics());
+    }
+    TID3v1 v1;
+    if (v1.ReadTag(fileName) && v1.Exists()) {
+        FillEmpty(info.Title, v1.Title());
+        FillEmpty(info.Artist, v1.Artist());
+        FillEmpty(info.Album, v1.Album());
+        FillEmpty(info.Track, std::to_string(v1.Track()));
+        FillEmpty(info.Year, v1.Year());
+        FillEmpty(info.Genre, v1.Genre());
+        FillEmpty(info.Comment, v1.Comment());
+    }
+    TMPEGaudio mpeg;
+    if (!mpeg.ReadInfo(fileName)) {
+        return;
+    }
+    MPEGInfo& m = info.MPEG;
+    if (!mpeg.Valid()) {
+        m.ValidMPEG = "No";
+        return;
+    }
+    m.ValidMPEG = "Yes";
+    m.FileSize = Bytes(mpeg.FileLength());
+    m.MPEGType = mpeg.Version() + " " + mpeg.Layer();
+    m.BitRate = std::to_string(mpeg.BitRate()) + (mpeg.VBR().Found ? " kbit/s VBR" : " kbit/s CBR");
+    m.SampleRate = Hertz(mpeg.SampleRate());
+    m.ChannelMode = mpeg.ChannelMode();
+    m.Duration = mpeg.Duration();
+    m.FirstFrameAt = Bytes(mpeg.Frame().Position);
+    m.TotalFrames = std::to_string(mpeg.Frames());
+    m.CRCProtection = YesNo(mpeg.Frame().ProtectionBit);
+    m.Copyright = YesNo(mpeg.Frame().CopyrightBit);
+    m.Original = YesNo(mpeg.Frame().OriginalBit);
+    m.Emphasis = mpeg.Emphasis();
+    m.Encoder = mpeg.Encoder();
+}
+
+void ReadWMA(const std::string& fileName, SongInformation& info) {
+    TWMAfile wma;
+    if (!wma.ReadInfo(fileName) || !wma.Valid()) {
+        return;
+    }
+    info.Exists = "Yes";
+    info.MPEG.FileSize = Bytes(wma.FileSize());
+    info.MPEG.ChannelMode = wma.ChannelMode();
+    info.MPEG.SampleRate = Hertz(wma.SampleRate());
+    info.MPEG.Duration = wma.Duration();
+    info.MPEG.BitRate = std::to_string(wma.BitRate()) + " kbit";
+    info.Title = Latin1FromUtf16(wma.Title());
+    info.Artist = Latin1FromUtf16(wma.Artist());
+    info.Album = Latin1FromUtf16(wma.Album());
+    info.Year = Latin1FromUtf16(wma.Year());
+    info.Genre = Latin1FromUtf16(wma.Genre());
+    info.Comment = Latin1FromUtf16(wma.Comment());
+    info.Lyrics = Latin1FromUtf16(wma.Lyrics());
+    info.Track = TrackText(wma.Track());
+}
+
+void ReadOGG(const std::string& fileName, SongInformation& info) {
+    TOggVorbis ogg;
+    if (!ogg.ReadInfo(fileName) || !ogg.Valid()) {
+        return;
+    }
+    info.MPEG.FileSize = Bytes(ogg.FileSize());
+    info.MPEG.ChannelMode = ogg.ChannelMode();
+    info.MPEG.SampleRate = Hertz(ogg.SampleRate());
+    info.MPEG.Duration = ogg.Duration();
+    info.MPEG.BitRate =
+        std::to_string(ogg.BitRate()) + " kbit, nominal " + std::to_string(ogg.BitRateNominal());
+    info.Title = ogg.Title();
+    info.Artist = ogg.Artist();
+    info.Album = ogg.Album();
+    info.Year = ogg.Date();
+    info.Genre = ogg.Genre();
+    info.Comment = ogg.Comment();
+    info.Track = TrackText(ogg.Track());
+}
+
+void ReadAPE(const std::string& fileName, SongInformation& info) {
+    TAPEtag ape;
+    if (!ape.ReadTag(fileName)) {
+        return;
+    }
+    if (!ape.Exists()) {
+        info.Exists = "No";
+        return;
+    }
+    info.Exists = "Yes";
+    info.Version = FormatThousands(ape.VersionID());
+    info.Title = ape.Title();
+    info.Artist = ape.Artist();
+    info.Album = ape.Album();
+    info.Year = ape.Year();
+    info.Genre = ape.Genre();
+    info.Comment = ape.Comment();
+    info.Copyright = ape.Copyright();
+    info.Track = TrackText(ape.Track());
+}
+
+void ReadWAV(const std::string& fileName, SongInformation& info) {
+    TWAVfile wav;
+    if (!wav.ReadInfo(fileName) || !wav.Valid()) {
+        return;
+    }
+    info.MPEG.ValidMPEG = "Yes";
+    info.MPEG.ChannelMode = wav.ChannelMode();
+    info.MPEG.SampleRate = Hertz(wav.SampleRate());
+    info.MPEG.FileSize = Bytes(wav.FileSize());
+    info.MPEG.Duration = wav.Duration();
+}
+
+// The track number a Track text stores: 0 (none) for text that is not a number or below 1.
+int TrackToStore(const std::string& text) {
+    const int track = ParseDecimal(text).value_or(0);
+    return track < 1 ? 0 : track;
+}
+
+bool WriteMP3(const SongInformation& info, const std::string& fileName) {
+    const int track = TrackToStore(info.Track);
+    TID3v2 v2;
+    v2.SetTitle(info.Title);
+    v2.SetArtist(info.Artist);
+    v2.SetAlbum(info.Album);
+    v2.SetTrack(static_cast<uint8_t>(track));
+    v2.SetYear(info.Year);
+    v2.SetGenre(info.Genre);
+    v2.SetComment(info.Comment);
+    v2.SetComposer(info.Composer);
+    v2.SetEncoder(info.Encoder);
+    v2.SetCopyright(info.Copyright);
+    v2.SetLanguage(info.Language);
+    v2.SetLink(info.Link);
+    v2.SetLyrics(info.Lyrics);
+    const bool v2Written = v2.WriteTag(fileName);
+
+    TID3v1 v1;
+    v1.SetTitle(info.Title);
+    v1.SetArtist(info.Artist);
+    v1.SetAlbum(info.Album);
+    v1.SetYear(info.Year);
+    v1.SetTrack(static_cast<uint8_t>(track));
+    v1.SetGenre(info.Genre);
+    v1.SetComment(info.Comment);
+    const bool v1Written = v1.WriteTag(fileName);
+    return v2Written && v1Written;
+}
+
+bool WriteOGG(const SongInformation& info, const std::string& fileName) {
+    TOggVorbis ogg;
+    ogg.SetTitle(info.Title);
+    ogg.SetArtist(info.Artist);
+    ogg.SetAlbum(info.Album);
+    ogg.SetTrack(static_cast<uint16_t>(TrackToStore(info.Track)));
+    ogg.SetDate(info.Year);
+    ogg.SetGenre(info.Genre);
+    ogg.SetComment(info.Comment);
+    return ogg.WriteTag(fileName);
+}
+
+bool WriteAPE(const SongInformation& info, const std::string& fileName) {
+    TAPEtag ape;
+    ape.SetTitle(info.Title);
+    ape.SetArtist(info.Artist);
+    ape.SetAlbum(info.Album);
+    ape.SetTrack(static_cast<uint8_t>(TrackToStore(info.Track)));
+    ape.SetYear(info.Year);
+    ape.SetGenre(info.Genre);
+    ape.SetComment(info.Comment);
+    ape.SetCopyright(info.Copyright);
+    return ape.WriteTag(fileName);
+}
+
+} // namespace
+
+SongInformation ReadSongInformation(const std::string& fileName) {
+    SongInformation info;
+    std::error_code error;
+    if (fileName.empty() || !std::filesystem::exists(fileName, error)) {
+        return info;
+    }
+    const char last = fileName.back();
+    switch (last == '3' ? '3' : AsciiUpper(std::string(1, last))[0]) {
+    case '3':
+        ReadMP3(fileName, info);
+        break;
+    case 'A':
+        ReadWMA(fileName, info);
+        break;
+    case 'G':
+        ReadOGG(fileName, info);
+        break;
+    case 'E':
+        ReadAPE(fileName, info);
+        break;
+    case 'V':
+        ReadWAV(fileName, info);
+        break;
+    default:
+        info.Title = std::filesystem::path(fileName).filename().string();
+        break;
+    }
+    return info;
+}
+
+bool WriteSongInformation(const SongInformation& info, const std::string& fileName) {
+    const std::string extension = AsciiUpper(std::filesystem::path(fileName).extension().string());
+    if (extension == ".APE") {
+        return WriteAPE(info, fileName);
+    }
+    if (extension == ".OGG") {
+        return WriteOGG(info, fileName);
+    }
+    if (extension == ".MP3") {
+        return WriteMP3(info, fileName);
+    }
+    throw EUnsupportedTagFormat();
+}
+
+} // namespace quillon
