@@ -1,0 +1,183 @@
+#include "fixtures/Fixtures.h"
+#include "fixtures/TagAPeers.h"
+#include "tags/APEtag.h"
+#include "tags/ID3v1.h"
+
+#include <apetag.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <map>
+#include <mpegfile.h>
+#include <sstream>
+
+namespace quillon {
+namespace {
+
+using test::HaveProgram;
+using test::Quote;
+using test::Shell;
+
+class ApeInteropTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!HaveProgram("lame")) {
+            GTEST_SKIP() << "lame not installed";
+        }
+        const std::string wav = dir_.File("tone.wav");
+        test::WriteTestWav(wav, 44100, 2, 3);
+        master_ = dir_.File("master.mp3");
+        ASSERT_EQ(Shell("lame --quiet -b 128 " + Quote(wav) + " " + Quote(master_)), 0);
+    }
+
+    std::string Copy(const std::string& name) {
+        const std::string file = dir_.File(name);
+        std::filesystem::copy_file(master_, file,
+                                   std::filesystem::copy_options::overwrite_existing);
+        return file;
+    }
+
+    test::TempDir dir_;
+    std::string master_;
+};
+
+// The APE items as mutagen sees them, "key=value" per line, values in UTF-8 with the parts
+// of a list value joined by "|".
+std::map<std::string, std::string> MutagenItems(const std::string& file) {
+    const std::string script = R"(import sys
+from mutagen.apev2 import APEv2
+tag = APEv2(sys.argv[1])
+for key, value in tag.items():
+    print("%s=%s" % (key, "|".join(value)))
+)";
+    std::map<std::string, std::string> items;
+    std::istringstream lines(test::RunPython(script, Quote(file)));
+    for (std::string line; std::getline(lines, line);) {
+        const size_t eq = line.find('=');
+        if (eq != std::string::npos) {
+            items[line.substr(0, eq)] = line.substr(eq + 1);
+        }
+    }
+    return items;
+}
+
+TEST_F(ApeInteropTest, OurTagsReadBackIdenticallyInMutagenAndTagLib) {
+    const std::string file = Copy("ours.mp3");
+    TID3v1 v1;
+    v1.SetTitle("dropped");
+    ASSERT_TRUE(v1.WriteTag(file));
+    TAPEtag tag;
+    tag.SetTitle("Title");
+    tag.SetArtist("Artist");
+    tag.SetAlbum("Album");
+    tag.SetTrack(12);
+    tag.SetYear("2004");
+    tag.SetGenre("Blues");
+    tag.SetComment("A comment");
+    tag.SetCopyright("2024 Someone");
+    ASSERT_TRUE(tag.WriteTag(file));
+
+    const std::map<std::string, std::string> expected = {
+        {"Title", "Title"},       {"Artist", "Artist"},
+        {"Album", "Album"},       {"Track", "12"},
+        {"Year", "2004"},         {"Genre", "Blues"},
+        {"Comment", "A comment"}, {"Copyright", "2024 Someone"}};
+    if (test::HaveMutagen()) {
+        // Each value ends in a zero byte, which mutagen takes for an empty second value.
+        std::map<std::string, std::string> seen = MutagenItems(file);
+        for (auto& [key, value] : seen) {
+            EXPECT_EQ(value.substr(value.size() - 1), "|") << key;
+            value.pop_back();
+        }
+        EXPECT_EQ(seen, expected);
+    } else {
+        ADD_FAILURE() << "python3-mutagen not installed";
+    }
+
+    TagLib::MPEG::File peer(file.c_str());
+    ASSERT_TRUE(peer.isValid());
+    EXPECT_FALSE(peer.hasID3v1Tag());
+    ASSERT_TRUE(peer.hasAPETag());
+    const TagLib::APE::ItemListMap& items = peer.APETag()->itemListMap();
+    EXPECT_EQ(items.size(), expected.size());
+    for (const auto& [key, value] : expected) {
+        const auto item = items.find(TagLib::String(key).upper());
+        ASSERT_NE(item, items.end()) << key;
+        EXPECT_EQ(item->second.toString().to8Bit(true), value) << key;
+    }
+    if (HaveProgram("ffmpeg")) {
+        const auto md5 = [](const std::string& name) {
+            return test::ShellOutput("ffmpeg -v error -i " + Quote(name) + " -f md5 - 2>/dev/null");
+        };
+        EXPECT_EQ(md5(file), md5(master_));
+    }
+}
+
+TEST_F(ApeInteropTest, Version2000TagsOfMutagenAreRead) {
+    if (!test::HaveMutagen()) {
+        GTEST_SKIP() << "python3-mutagen not installed";
+    }
+    const std::string file = Copy("mutagen.mp3");
+    const std::string script = R"py(import sys
+from mutagen.apev2 import APEv2
+tag = APEv2()
+tag["TITLE"] = "Caf\u00e9 \u20ac"
+tag["artist"] = "Artist"
+tag["Track"] = "5/10"
+tag["Cover Art (Front)"] = b"x" * 4000
+tag["Comment"] = "c" * 600
+tag["Year"] = "1977"
+tag.save(sys.argv[1])
+)py";
+    test::RunPython(script, Quote(file));
+
+    TAPEtag tag;
+    ASSERT_TRUE(tag.ReadTag(file));
+    EXPECT_TRUE(tag.Exists());
+    EXPECT_EQ(tag.VersionID(), 2000);
+    EXPECT_EQ(tag.Title(), "Caf\xE9 ?");
+    EXPECT_EQ(tag.Artist(), "Artist");
+    EXPECT_EQ(tag.Track(), 5);
+    EXPECT_EQ(tag.Year(), "1977");
+    EXPECT_EQ(tag.Comment(), std::string(250, 'c'));
+
+    // Removing takes the header, the items and the footer.
+    ASSERT_TRUE(tag.RemoveTag(file));
+    EXPECT_EQ(test::ReadFileBytes(file), test::ReadFileBytes(master_));
+}
+
+TEST_F(ApeInteropTest, Version2000TagsOfTagLibAreRead) {
+    const std::string file = Copy("taglib.mp3");
+    TID3v1 v1;
+    v1.SetTitle("behind");
+    ASSERT_TRUE(v1.WriteTag(file));
+    {
+        TagLib::MPEG::File peer(file.c_str());
+        TagLib::APE::Tag* ape = peer.APETag(true);
+        ape->setTitle(TagLib::String("\xC3\x9C"
+                                     "ber",
+                                     TagLib::String::UTF8));
+        ape->setAlbum("Album");
+        ape->setTrack(3);
+        ape->setGenre("Folk");
+        ASSERT_TRUE(peer.save(TagLib::MPEG::File::APE, TagLib::File::StripNone));
+    }
+    TAPEtag tag;
+    ASSERT_TRUE(tag.ReadTag(file));
+    EXPECT_TRUE(tag.Exists());
+    EXPECT_EQ(tag.VersionID(), 2000);
+    EXPECT_EQ(tag.Title(), "\xDC"
+                           "ber");
+    EXPECT_EQ(tag.Album(), "Album");
+    EXPECT_EQ(tag.Track(), 3);
+    EXPECT_EQ(tag.Genre(), "Folk");
+    TID3v1 behind;
+    ASSERT_TRUE(behind.ReadTag(file));
+    EXPECT_EQ(behind.Title(), "behind");
+
+    // Removing takes the header, the items, the footer and the ID3v1 tag.
+    ASSERT_TRUE(tag.RemoveTag(file));
+    EXPECT_EQ(test::ReadFileBytes(file), test::ReadFileBytes(master_));
+}
+
+} // namespace
+} // namespace quillon
