@@ -1,0 +1,193 @@
+#include "fixtures/Fixtures.h"
+#include "fixtures/TagBFixtures.h"
+#include "fixtures/TagBPeers.h"
+#include "tags/OggPage.h"
+#include "tags/OggVorbis.h"
+
+#include <cmath>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <tag.h>
+#include <vorbisfile.h>
+#include <xiphcomment.h>
+
+namespace quillon {
+namespace {
+
+using test::Python;
+using test::Quote;
+using test::Shell;
+
+// An Ogg Vorbis file made by oggenc, shared by the tests of this file.
+class OggInteropTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!test::HaveProgram("oggenc") || !test::HaveProgram("ffmpeg")) {
+            GTEST_SKIP() << "oggenc or ffmpeg not installed";
+        }
+        const std::string wav = dir_.File("tone.wav");
+        test::WriteFileBytes(
+            wav, test::PcmWavBytes(44100, 16, 2, test::AsBytes(test::Tone16(44100, 2, 44100 * 8))));
+        master_ = dir_.File("master.ogg");
+        ASSERT_EQ(Shell("oggenc -Q -q 4 -t 'Master Title' -a 'Master Artist' -l Album -N 3 "
+                        "-d 2003 -G Rock -c 'COMMENT=first' -o " +
+                        Quote(master_) + " " + Quote(wav)),
+                  0);
+    }
+    std::string Copy(const std::string& name) {
+        const std::string file = dir_.File(name);
+        std::filesystem::copy_file(master_, file,
+                                   std::filesystem::copy_options::overwrite_existing);
+        return file;
+    }
+    // Checks every page's CRC and sequence number with ogginfo when present, else with our
+    // own parser.
+    static void ExpectCleanStream(const std::string& file) {
+        EXPECT_FALSE(test::ParseOggPages(test::ReadFileBytes(file)).empty()) << file;
+        if (test::HaveProgram("ogginfo")) {
+            const std::string out = test::ShellOutput("ogginfo " + Quote(file) + " 2>&1");
+            EXPECT_EQ(out.find("WARNING"), std::string::npos) << out;
+            EXPECT_EQ(out.find("ERROR"), std::string::npos) << out;
+        }
+    }
+    test::TempDir dir_;
+    std::string master_;
+};
+
+TEST_F(OggInteropTest, ReadsWhatOggencWrote) {
+    TOggVorbis ogg;
+    ASSERT_TRUE(ogg.ReadInfo(master_));
+    EXPECT_EQ(ogg.Title(), "Master Title");
+    EXPECT_EQ(ogg.Artist(), "Master Artist");
+    EXPECT_EQ(ogg.Album(), "Album");
+    EXPECT_EQ(ogg.Track(), 3);
+    EXPECT_EQ(ogg.Date(), "2003");
+    EXPECT_EQ(ogg.Genre(), "Rock");
+    EXPECT_EQ(ogg.Comment(), "first");
+    EXPECT_NE(ogg.Vendor().find("Xiph.Org"), std::string::npos);
+    EXPECT_EQ(ogg.ChannelModeID(), 2);
+    EXPECT_EQ(ogg.SampleRate(), 44100u);
+    EXPECT_TRUE(ogg.Valid());
+    const double duration = test::FfprobeNumber(master_, "format", "duration");
+    EXPECT_NEAR(ogg.Duration(), duration, duration * 0.01);
+    const double bitRate = test::FfprobeNumber(master_, "format", "bit_rate") / 1000;
+    EXPECT_NEAR(ogg.BitRate(), bitRate, bitRate * 0.01 + 0.5);
+}
+
+TEST_F(OggInteropTest, PageCrcsOfOggencMatch) {
+    const auto bytes = test::ReadFileBytes(master_);
+    const auto pages = test::ParseOggPages(bytes);
+    ASSERT_GT(pages.size(), 3u);
+    for (const auto& page : pages) {
+        std::vector<uint8_t> copy(
+            bytes.begin() + static_cast<long>(page.offset),
+            bytes.begin() +
+                static_cast<long>(page.offset + 27 + page.lacing.size() + page.body.size()));
+        const uint32_t stored =
+            copy[22] | copy[23] << 8 | copy[24] << 16 | static_cast<uint32_t>(copy[25]) << 24;
+        std::fill(copy.begin() + 22, copy.begin() + 26, 0);
+        EXPECT_EQ(OggCrc(copy.data(), copy.size()), stored);
+    }
+}
+
+TEST_F(OggInteropTest, ReadsWhatMutagenAndVorbiscommentWrote) {
+    const std::string file = Copy("mutagen.ogg");
+    Python("from mutagen.oggvorbis import OggVorbis\n"
+           "f = OggVorbis('" +
+           file +
+           "')\n"
+           "f.delete()\n"
+           "f['performer'] = 'P\\u00e9rformer'\n"
+           "f['Description'] = 'described'\n"
+           "f['tracknumber'] = '7/12'\n"
+           "f['title'] = ['a', 'b']\n"
+           "f.save()\n");
+    TOggVorbis ogg;
+    ASSERT_TRUE(ogg.ReadInfo(file));
+    EXPECT_EQ(ogg.Artist(), "P\xE9rformer");
+    EXPECT_EQ(ogg.Comment(), "described");
+    EXPECT_EQ(ogg.Track(), 7);
+    EXPECT_EQ(ogg.Title(), "b"); // the later of two values
+
+    if (test::HaveProgram("vorbiscomment")) {
+        const std::string vc = Copy("vc.ogg");
+        ASSERT_EQ(Shell("vorbiscomment -w -t 'ARTIST=VC Artist' -t 'genre=Jazz' " + Quote(vc)), 0);
+        ASSERT_TRUE(ogg.ReadInfo(vc));
+        EXPECT_EQ(ogg.Artist(), "VC Artist");
+        EXPECT_EQ(ogg.Genre(), "Jazz");
+        EXPECT_EQ(ogg.Title(), "");
+    }
+}
+
+TEST_F(OggInteropTest, WrittenCommentsReadBackIdenticallyByPeers) {
+    for (const bool picture : {false, true}) {
+        const std::string file = Copy(picture ? "picture.ogg" : "plain.ogg");
+        if (picture) {
+            // A 300 KB picture makes the comment header span several pages.
+            Python("import base64, os\n"
+                   "from mutagen.oggvorbis import OggVorbis\n"
+                   "from mutagen.flac import Picture\n"
+                   "p = Picture(); p.type = 3; p.mime = 'image/png'; p.data = os.urandom(300000)\n"
+                   "f = OggVorbis('" +
+                   file +
+                   "')\n"
+                   "f['metadata_block_picture'] = [base64.b64encode(p.write()).decode()]\n"
+                   "f.save()\n");
+        }
+        const std::string audioBefore = test::DecodedMd5(file);
+        TOggVorbis ogg;
+        ASSERT_TRUE(ogg.ReadInfo(file));
+        ogg.SetTitle("Caf\xE9 Song");
+        ogg.SetArtist("Art");
+        ogg.SetAlbum("");
+        ogg.SetTrack(11);
+        ogg.SetDate("1999");
+        ogg.SetGenre("Pop");
+        ogg.SetComment("c=1");
+        ASSERT_TRUE(ogg.WriteTag(file)) << picture;
+        ExpectCleanStream(file);
+        EXPECT_EQ(test::DecodedMd5(file), audioBefore);
+
+        const std::string seen =
+            Python("from mutagen.oggvorbis import OggVorbis\n"
+                   "f = OggVorbis('" +
+                   file +
+                   "')\n"
+                   "print(sorted((k, v) for k, vs in f.tags.as_dict().items() for v in vs))\n");
+        EXPECT_EQ(seen, "[('artist', 'Art'), ('comment', 'c=1'), ('date', '1999'), "
+                        "('genre', 'Pop'), ('title', 'Caf\xC3\xA9 Song'), ('tracknumber', '11')]\n")
+            << seen;
+
+        TagLib::Ogg::Vorbis::File peer(file.c_str());
+        ASSERT_TRUE(peer.isValid());
+        EXPECT_EQ(peer.tag()->title().to8Bit(true), "Caf\xC3\xA9 Song");
+        EXPECT_EQ(peer.tag()->artist().to8Bit(true), "Art");
+        EXPECT_EQ(peer.tag()->track(), 11u);
+        EXPECT_EQ(peer.tag()->year(), 1999u);
+        EXPECT_EQ(peer.tag()->comment().to8Bit(true), "c=1");
+        EXPECT_FALSE(peer.tag()->contains("METADATA_BLOCK_PICTURE"));
+        EXPECT_NEAR(peer.audioProperties()->lengthInMilliseconds(), 8000, 50);
+    }
+}
+
+TEST_F(OggInteropTest, IsFoundBehindAnId3v2Tag) {
+    const std::string file = dir_.File("id3.ogg");
+    auto bytes = test::Id3v2Padding(1000);
+    const auto ogg = test::ReadFileBytes(master_);
+    bytes.insert(bytes.end(), ogg.begin(), ogg.end());
+    test::WriteFileBytes(file, bytes);
+    TOggVorbis info;
+    ASSERT_TRUE(info.ReadInfo(file));
+    EXPECT_EQ(info.ID3v2Size(), 1010);
+    EXPECT_EQ(info.Title(), "Master Title");
+    info.SetTitle("After");
+    ASSERT_TRUE(info.WriteTag(file));
+    const auto after = test::ReadFileBytes(file);
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + 1010, after.begin()));
+    const std::string stripped = dir_.File("stripped.ogg");
+    test::WriteFileBytes(stripped, {after.begin() + 1010, after.end()});
+    ExpectCleanStream(stripped);
+}
+
+} // namespace
+} // namespace quillon
