@@ -1,0 +1,197 @@
+#include "workflow/ConvertEngine.h"
+
+#include "platform/CodePage.h"
+#include "workflow/OutputFileName.h"
+#include "workflow/Playlist.h"
+
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <filesystem>
+
+namespace quillon {
+
+namespace {
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+// Completion of one sink run, signalled from the worker thread.
+struct RunState {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool done = false;
+    bool failed = false;
+    std::string message;
+};
+
+// Opens a source once to see whether it recognises its file. Sources do not refuse a file
+// they cannot decode; they deliver no audio, which would make an empty output look like a
+// successful conversion.
+bool Readable(TPcmFileIn& source, std::string& message) {
+    try {
+        source.OpenFile();
+        const bool valid = source.Valid();
+        source.CloseFile();
+        if (!valid) {
+            message = "The file is damaged or not in a supported audio format";
+        }
+        return valid;
+    } catch (const std::exception& e) {
+        message = e.what();
+        return false;
+    }
+}
+
+} // namespace
+
+std::string ProgressStatus(int percent) {
+    return std::to_string(percent) + "% Done";
+}
+
+ConvertSummary TConvertEngine::Convert(std::vector<ConvertRow>& rows, const Settings& settings,
+                                       const WavOutputOptions& wav,
+                                       const std::function<void()>& pump) {
+    ConvertSummary summary;
+    const std::string folder = WithoutTrailingSeparator(settings.Text("ConvFilePath"));
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+    stopRequested_ = false;
+    const std::string format = settings.ListText("RipToFormat");
+    const int pattern = settings.ListPosition("OutputFileNameFormat");
+    TPlaylist playlist;
+
+    for (size_t i = 0; i < rows.size() && !stopRequested_; ++i) {
+        ConvertRow& row = rows[i];
+        if (!row.Checked) {
+            continue;
+        }
+        const int number = static_cast<int>(i) + 1;
+        const std::string output =
+            MakeOutputFileName(pattern, number, format, Utf8FromLatin1(row.Tags.Title),
+                               Utf8FromLatin1(row.Tags.Artist), folder);
+        playlist.Add(output, Utf8FromLatin1(row.Tags.Artist + "-" + row.Tags.Title),
+                     static_cast<int>(std::lround(row.Duration)));
+        if (OnFileStarted) {
+            OnFileStarted(number, output);
+        }
+        std::string message;
+        const Outcome outcome = ConvertOne(row, number, output, settings, wav, pump, message);
+        if (outcome == Outcome::Failed) {
+            ++summary.failed;
+            if (OnFileFailed) {
+                OnFileFailed(number, message);
+            }
+        } else {
+            row.Status = "Complete";
+            ++summary.converted;
+            if (OnFileDone) {
+                OnFileDone(number);
+            }
+        }
+    }
+    summary.stopped = stopRequested_;
+    if (OnFinished) {
+        OnFinished(settings.Boolean("InformWhenDone"));
+    }
+    SavePlaylist(playlist, folder,
+                 static_cast<TPlaylistChoice>(std::max(0, settings.ListPosition("SavePlayList"))));
+    return summary;
+}
+
+TConvertEngine::Outcome
+TConvertEngine::ConvertOne(ConvertRow& row, int number, const std::string& output,
+                           const Settings& settings, const WavOutputOptions& wav,
+                           const std::function<void()>& pump, std::string& message) {
+    std::unique_ptr<TPcmFileIn> source = MakeSource(row.FileName);
+    if (!source) {
+        message = "Unsupported audio format";
+        return Outcome::Failed;
+    }
+    if (!Readable(*source, message)) {
+        return Outcome::Failed;
+    }
+    SinkRequest request;
+    request.format = settings.ListText("RipToFormat");
+    request.fileName = output;
+    request.tags = row.Tags;
+    request.trackNumber = number;
+    request.wav = wav;
+    std::unique_ptr<TPcmFileOut> sink = MakeSink(request, settings);
+    if (!sink) {
+        message = "No output format is chosen: \"" + settings.Text("RipToFormat") +
+                  "\" is not one of MP3, WMA, OGG, WAV, APE, FLAC";
+        return Outcome::Failed;
+    }
+    if (SameFile(row.FileName, output)) {
+        // Writing over the file being read would destroy it.
+        message = "The output file is the input file: " + output;
+        return Outcome::Failed;
+    }
+
+    RunState state;
+    sink->OnProgress = [this, number](TPcmOutput& sender) {
+        if (OnProgress) {
+            OnProgress(number, sender.Progress());
+        }
+    };
+    sink->OnDone = [&state](TPcmOutput&) {
+        std::lock_guard lock(state.mutex);
+        state.done = true;
+        state.changed.notify_all();
+    };
+    sink->OnThreadException = [&state](TPcmOutput&, const std::exception& e) {
+        std::lock_guard lock(state.mutex);
+        state.failed = true;
+        state.message = e.what();
+        state.changed.notify_all();
+    };
+    sink->SetInput(source.get());
+    {
+        std::lock_guard lock(mutex_);
+        currentSink_ = sink.get();
+    }
+    if (stopRequested_) {
+        sink->Stop();
+    }
+    try {
+        sink->Run();
+    } catch (const std::exception& e) {
+        std::lock_guard lock(state.mutex);
+        state.failed = true;
+        state.message = e.what();
+    }
+    {
+        std::unique_lock lock(state.mutex);
+        while (!state.done && !state.failed) {
+            if (pump) {
+                lock.unlock();
+                pump();
+                lock.lock();
+            }
+            state.changed.wait_for(lock, std::chrono::milliseconds(20));
+        }
+    }
+    {
+        std::lock_guard lock(mutex_);
+        currentSink_ = nullptr;
+    }
+    sink.reset();
+    if (state.failed) {
+        message = state.message;
+        return Outcome::Failed;
+    }
+    return stopRequested_ ? Outcome::Stopped : Outcome::Done;
+}
+
+void TConvertEngine::Stop() {
+    stopRequested_ = true;
+    std::lock_guard lock(mutex_);
+    if (currentSink_ != nullptr) {
+        currentSink_->Stop();
+    }
+}
+
+} // namespace quillon

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "workflow/Settings.h"
+#include "workflow/SinkSetup.h"
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+// One file of a conversion batch, as the converter's file list shows it.
+struct ConvertRow {
+    std::string FileName; // the input file (UTF-8 path)
+    bool Checked = true;
+    TrackTags Tags;      // Latin-1 texts
+    double Duration = 0; // seconds
+    std::string Status = "not converted";
+};
+
+struct ConvertSummary {
+    int converted = 0;
+    int failed = 0;
+    bool stopped = false;
+};
+
+// Converts a list of files one after another into the format, folder and names the settings
+// choose, each through its own pipeline, optionally collecting the results in a playlist.
+// It runs on the calling thread and waits for each file's sink, calling a pump function
+// meanwhile so that a window stays responsive. Events marked "worker" arrive on the sink's
+// worker thread.
+class TConvertEngine {
+public:
+    // Before a file's pipeline starts (calling thread): its row and output file name.
+    std::function<void(int row, const std::string& outputFile)> OnFileStarted;
+    // Percentage of the current file (worker).
+    std::function<void(int row, int percent)> OnProgress;
+    // The file is complete (calling thread).
+    std::function<void(int row)> OnFileDone;
+    // The file could not be converted (calling thread); the batch goes on with the next one.
+    std::function<void(int row, const std::string& message)> OnFileFailed;
+    // Every row was handled or the batch was stopped; informUser is the "InformWhenDone"
+    // setting (calling thread).
+    std::function<void(bool informUser)> OnFinished;
+
+    // Runs the batch over the ticked rows (row numbers are 1-based in events and names).
+    ConvertSummary Convert(std::vector<ConvertRow>& rows, const Settings& settings,
+                           const WavOutputOptions& wav = {},
+                           const std::function<void()>& pump = {});
+    // Stops the current file (which is kept as far as it got) and ends the batch. Any thread.
+    void Stop();
+
+private:
+    enum class Outcome { Done, Failed, Stopped };
+    Outcome ConvertOne(ConvertRow& row, int number, const std::string& output,
+                       const Settings& settings, const WavOutputOptions& wav,
+                       const std::function<void()>& pump, std::string& message);
+
+    std::mutex mutex_;
+    TPcmOutput* currentSink_ = nullptr;
+    std::atomic<bool> stopRequested_{false};
+};
+
+// The status text of a row while its file is converted.
+std::string ProgressStatus(int percent);
+
+} // namespace quillon

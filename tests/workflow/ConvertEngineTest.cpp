@@ -1,0 +1,147 @@
+#include "workflow/ConvertEngine.h"
+
+#include "fixtures/Fixtures.h"
+#include "workflow/ConvertRows.h"
+
+#include <gtest/gtest.h>
+
+namespace quillon::test {
+namespace {
+
+class ConvertEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        settings.Set("RipToFormat", "WAV");
+        settings.Set("ConvFilePath", out.Path().string() + "/sub/");
+        settings.Set("OutputFileNameFormat", "<Track Number>-<Title>");
+    }
+
+    std::string MakeWav(const std::string& name, int64_t frames) {
+        const std::string file = in.File(name);
+        WriteFileBytes(file, PcmWavBytes(44100, 16, 2, AsBytes(Tone16(44100, 2, frames))));
+        return file;
+    }
+
+    ConvertRow Row(const std::string& file, const std::string& title, double seconds = 1) {
+        ConvertRow row;
+        row.FileName = file;
+        row.Tags.Title = title;
+        row.Tags.Artist = "Art";
+        row.Duration = seconds;
+        return row;
+    }
+
+    TempDir in, out;
+    Settings settings;
+    TConvertEngine engine;
+};
+
+TEST_F(ConvertEngineTest, ConvertsTickedRowsIntoNamedFilesWithPlaylist) {
+    settings.Set("SavePlayList", "1");
+    std::vector<ConvertRow> rows = {Row(MakeWav("a.wav", 44100), "One", 1.4),
+                                    Row(MakeWav("b.wav", 100), "Two"),
+                                    Row(MakeWav("c.wav", 100), "Thr\xE9\x65/x", 2.6)};
+    rows[1].Checked = false;
+    std::vector<std::string> started;
+    engine.OnFileStarted = [&](int, const std::string& name) { started.push_back(name); };
+    int lastPercent = -1;
+    engine.OnProgress = [&](int row, int percent) {
+        if (row == 1) {
+            lastPercent = percent;
+        }
+    };
+    bool informed = true;
+    engine.OnFinished = [&](bool inform) { informed = inform; };
+
+    const ConvertSummary summary = engine.Convert(rows, settings);
+    EXPECT_EQ(2, summary.converted);
+    EXPECT_EQ(0, summary.failed);
+    EXPECT_FALSE(informed);
+    EXPECT_EQ(100, lastPercent);
+    const std::string folder = out.Path().string() + "/sub";
+    ASSERT_EQ(2u, started.size());
+    EXPECT_EQ(folder + "/01-One.WAV", started[0]);
+    EXPECT_EQ(folder + "/03-Thr\xC3\xA9\x65-x.WAV", started[1]) << "Latin-1 title, UTF-8 name";
+    EXPECT_EQ(ReadFileBytes(rows[0].FileName), ReadFileBytes(started[0]));
+    EXPECT_EQ("Complete", rows[0].Status);
+    EXPECT_EQ("not converted", rows[1].Status);
+
+    std::vector<std::filesystem::path> playlists;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() == ".m3u") {
+            playlists.push_back(entry.path());
+        }
+    }
+    ASSERT_EQ(1u, playlists.size());
+    const auto bytes = ReadFileBytes(playlists[0].string());
+    EXPECT_EQ("#EXTM3U\r\n#EXTINF:1,Art-One\r\n" + started[0] +
+                  "\r\n#EXTINF:3,Art-Thr\xC3\xA9\x65/x\r\n" + started[1] + "\r\n",
+              std::string(bytes.begin(), bytes.end()));
+}
+
+TEST_F(ConvertEngineTest, FailuresAreReportedAndTheBatchGoesOn) {
+    const std::string good = MakeWav("good.wav", 1000);
+    const std::string broken = in.File("broken.wav");
+    WriteFileBytes(broken, {'R', 'I', 'F', 'F', 0, 0});
+    const std::string text = in.File("notes.txt");
+    WriteFileBytes(text, {'x'});
+    std::vector<ConvertRow> rows = {Row(broken, "B"), Row(text, "T"), Row(good, "G")};
+    std::vector<std::pair<int, std::string>> failures;
+    engine.OnFileFailed = [&](int row, const std::string& m) { failures.emplace_back(row, m); };
+
+    const ConvertSummary summary = engine.Convert(rows, settings);
+    EXPECT_EQ(1, summary.converted);
+    EXPECT_EQ(2, summary.failed);
+    ASSERT_EQ(2u, failures.size());
+    EXPECT_EQ(1, failures[0].first);
+    EXPECT_EQ(2, failures[1].first);
+    EXPECT_EQ("Unsupported audio format", failures[1].second);
+    EXPECT_TRUE(std::filesystem::exists(out.Path() / "sub/03-G.WAV"));
+    EXPECT_FALSE(std::filesystem::exists(out.Path() / "sub/01-B.WAV"))
+        << "a failed conversion leaves no partial file";
+}
+
+TEST_F(ConvertEngineTest, RefusesToWriteOverItsInput) {
+    const std::string file = MakeWav("01-Same.WAV", 1000);
+    const auto before = ReadFileBytes(file);
+    settings.Set("ConvFilePath", in.Path().string());
+    std::vector<ConvertRow> rows = {Row(file, "Same")};
+    std::string message;
+    engine.OnFileFailed = [&](int, const std::string& m) { message = m; };
+    EXPECT_EQ(1, engine.Convert(rows, settings).failed);
+    EXPECT_NE(std::string::npos, message.find("input")) << message;
+    EXPECT_EQ(before, ReadFileBytes(file));
+}
+
+TEST_F(ConvertEngineTest, StopKeepsLaterRowsUnconverted) {
+    std::vector<ConvertRow> rows = {Row(MakeWav("long.wav", 44100 * 60), "Long"),
+                                    Row(MakeWav("next.wav", 100), "Next")};
+    engine.OnProgress = [&](int, int percent) {
+        if (percent >= 1) {
+            engine.Stop();
+        }
+    };
+    const ConvertSummary summary = engine.Convert(rows, settings);
+    EXPECT_TRUE(summary.stopped);
+    EXPECT_EQ("Complete", rows[0].Status) << "a stopped file ends like a finished one";
+    EXPECT_EQ("not converted", rows[1].Status);
+    const auto size = std::filesystem::file_size(out.Path() / "sub/01-Long.WAV");
+    EXPECT_LT(size, 44100u * 4 * 60);
+}
+
+TEST_F(ConvertEngineTest, UnknownFormatFailsEveryRowWithoutWaiting) {
+    settings.Set("RipToFormat", "AAC");
+    std::vector<ConvertRow> rows = {Row(MakeWav("a.wav", 100), "A")};
+    EXPECT_EQ(1, engine.Convert(rows, settings).failed);
+}
+
+TEST(ConvertRowsTest, ListsOnlyKnownExtensions) {
+    EXPECT_TRUE(IsConvertibleFile("/x/a.mp3"));
+    EXPECT_TRUE(IsConvertibleFile("/x/a.Flac"));
+    EXPECT_FALSE(IsConvertibleFile("/x/a.txt"));
+    EXPECT_FALSE(IsConvertibleFile("/x.wav/a"));
+    EXPECT_EQ(".FLAC", UpperExtension("/x/a.b.flac"));
+}
+
+} // namespace
+} // namespace quillon::test
