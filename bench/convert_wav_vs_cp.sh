@@ -10,7 +10,7 @@ export XDG_CONFIG_HOME="$work/config"
 
 make_wav() { # minutes file
   ffmpeg -loglevel error -y -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=$(($1 * 60))" \
-    -af "pan=stereo|c0=c0|c1=0.5*c0" -c:a pcm_s16le "$2"
+    -af "pan=stereo|c0=c0|c1=0.5*c0" -fflags +bitexact -flags:a +bitexact -c:a pcm_s16le "$2"
 }
 
 seconds() { # command... ; prints wall seconds of the best of three runs
@@ -44,7 +44,7 @@ for minutes in 10 60; do
   make_wav "$minutes" "$wav"
   size=$(stat -c %s "$wav")
   peak=$(peak_kb "$wav" "$work/out")
-  cmp <(tail -c +45 "$wav") <(tail -c +45 "$work/out/01.WAV") >/dev/null ||
+  cmp "$wav" "$work/out/01.WAV" >/dev/null ||
     { echo "converted audio differs from the input" >&2; exit 1; }
   echo "$minutes min ($((size / 1048576)) MiB): peak resident memory $((peak / 1024)) MiB (limit 40)"
   if [ "$minutes" = 60 ]; then
