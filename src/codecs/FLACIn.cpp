@@ -230,21 +230,24 @@ int TFLACIn::ReadBlock(void* buffer, int bufferSize) {
     if (!busy_) {
         throw EPcmException("The Stream is not opened");
     }
+    // The end of the range (EndSample) or of the stream as its header states it.
+    if (size_ >= 0 && position_ >= size_) {
+        endOfFile_ = true;
+        readIndex_ = endIndex_;
+    }
     if (readIndex_ >= endIndex_) {
         readIndex_ = 0;
         endIndex_ = 0;
-        // The end of the range (EndSample) or of the stream as its header states it.
-        if (size_ >= 0 && position_ >= size_) {
-            endOfFile_ = true;
-        }
         if (endOfFile_) {
             if (!loop_) {
                 return 0;
             }
             Flush();
             Init();
+            endOfFile_ = false;
         }
-        if (!decoder_ || !DecodeNextBlock()) {
+        // Starting again may already have decoded the first block (a seek to StartSample).
+        if (readIndex_ >= endIndex_ && (!decoder_ || !DecodeNextBlock())) {
             return 0;
         }
     }

@@ -80,8 +80,8 @@ class MP3OutTest : public ::testing::Test {
 protected:
     std::vector<uint8_t> Encode(TMP3Out& sink, PcmMemorySource& source) {
         sink.SetFileName(dir.File("out.mp3"));
-        const test::SinkRun run = test::RunToEnd(sink, source);
-        EXPECT_TRUE(run.finished);
+        const test::RunResult run = test::RunToEnd(sink, source);
+        EXPECT_FALSE(run.timedOut);
         EXPECT_EQ(run.error, "");
         return test::ReadFileBytes(dir.File("out.mp3"));
     }
@@ -209,7 +209,7 @@ TEST_F(MP3OutTest, SevenTagPropertiesEndUpInTheId3v1Tag) {
 TEST_F(MP3OutTest, MissingFileNameIsReportedThroughTheExceptionEvent) {
     TMP3Out sink;
     PcmMemorySource source(44100, 16, 2, test::TonePcm(44100, 16, 2, 100));
-    const test::SinkRun run = test::RunToEnd(sink, source);
+    const test::RunResult run = test::RunToEnd(sink, source);
     EXPECT_EQ(run.error, "File name is not assigned.");
     EXPECT_FALSE(source.Busy());
 }
@@ -219,7 +219,7 @@ TEST_F(MP3OutTest, MoreThanTwoChannelsAreRefusedAndTheTargetIsLeftAlone) {
     TMP3Out sink;
     sink.SetFileName(dir.File("out.mp3"));
     PcmMemorySource source(44100, 16, 6, test::TonePcm(44100, 16, 6, 1000));
-    const test::SinkRun run = test::RunToEnd(sink, source);
+    const test::RunResult run = test::RunToEnd(sink, source);
     EXPECT_EQ(run.error, "Failed to initialize MP3 encoder.");
     EXPECT_EQ(test::ReadFileBytes(dir.File("out.mp3")), (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_FALSE(source.Busy());

@@ -4,7 +4,6 @@
 #include "core/PcmException.h"
 #include "fixtures/CodecFixtures.h"
 #include "fixtures/Fixtures.h"
-#include "fixtures/PipelineFakes.h"
 
 #include <cmath>
 #include <cstring>
@@ -42,7 +41,7 @@ double MiddleRms(const std::vector<int16_t>& samples, int channels) {
 
 class VorbisOutTest : public ::testing::Test {
 protected:
-    test::SinkRun Encode(TVorbisOut& sink, TPcmInput& source) {
+    test::RunResult Encode(TVorbisOut& sink, TPcmInput& source) {
         sink.SetFileName(file);
         return test::RunToEnd(sink, source);
     }
@@ -132,7 +131,7 @@ TEST_F(VorbisOutTest, EveryInputWidthAndChannelCountDecodesToTheSameSignal) {
         in.SetFileName(file);
         EXPECT_EQ(in.GetChannels(), c.channels);
         EXPECT_EQ(in.GetBitsPerSample(), 16);
-        const auto decoded = test::AsSamples16(test::ReadAll(in));
+        const auto decoded = test::AsSamples16(test::ReadAll(in, 5000));
         ASSERT_EQ(decoded.size(), static_cast<size_t>(kFrames * c.channels));
         // The tone is at half of full scale: RMS 0.5 / sqrt(2) of 32768.
         const double rms = MiddleRms(decoded, c.channels);
@@ -187,13 +186,13 @@ TEST_F(VorbisOutTest, StoppedOutputIsACompleteStream) {
     // Small blocks so that the run is still going when Stop arrives.
     PcmMemorySource source(44100, 16, 2, test::TonePcm(44100, 16, 2, 60 * 44100), 64);
     sink.SetFileName(file);
-    test::SinkWaiter waiter(sink);
-    sink.SetInput(&source);
-    sink.Run();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    sink.Stop();
-    ASSERT_TRUE(waiter.Wait());
-    EXPECT_EQ(waiter.done, 1);
+    std::thread stopper([&sink] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        sink.Stop();
+    });
+    const test::RunResult run = test::RunToEnd(sink, source);
+    stopper.join();
+    EXPECT_TRUE(run.done);
     const auto data = test::ReadFileBytes(file);
     // The last page carries the end-of-stream flag.
     size_t last = 0;
@@ -206,7 +205,7 @@ TEST_F(VorbisOutTest, StoppedOutputIsACompleteStream) {
     EXPECT_EQ(data[last + 5] & 4, 4);
     TVorbisIn in;
     in.SetFileName(file);
-    const auto decoded = test::ReadAll(in);
+    const auto decoded = test::ReadAll(in, 5000);
     EXPECT_GT(decoded.size(), 0u);
     EXPECT_LT(decoded.size(), 60u * 44100 * 4);
 }
@@ -215,10 +214,7 @@ TEST_F(VorbisOutTest, MissingFileNameIsReported) {
     TVorbisOut sink;
     sink.SetComments({"TITLE=x"});
     PcmMemorySource source(44100, 16, 2, test::TonePcm(44100, 16, 2, 100));
-    sink.SetInput(&source);
-    test::SinkWaiter waiter(sink);
-    sink.Run();
-    EXPECT_EQ(waiter.message, "File name is not assigned.");
+    EXPECT_EQ(test::RunToEnd(sink, source).error, "File name is not assigned.");
 }
 
 } // namespace
