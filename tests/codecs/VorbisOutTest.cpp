@@ -118,7 +118,7 @@ TEST_F(VorbisOutTest, EveryInputWidthAndChannelCountDecodesToTheSameSignal) {
         int bits, channels, blockSize;
     };
     const std::vector<Case> cases = {{16, 2, 4096}, {16, 1, 1001}, {8, 1, 777},
-                                     {8, 2, 3001},  {24, 2, 1001}, {16, 6, 4096}};
+                                     {8, 2, 3001},  {24, 2, 1001}, {16, 3, 4096}};
     constexpr int64_t kFrames = 44100;
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.bits << " bits, " << c.channels << " channels");
