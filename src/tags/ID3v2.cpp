@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <unistd.h>
 
 namespace quillon {
 
@@ -264,8 +263,7 @@ bool TID3v2::WriteTag(const std::string& fileName) {
     const std::vector<uint8_t> tag = BuildTag();
     Header header{};
     int64_t fileSize = 0;
-    if (tag.empty() || ::access(fileName.c_str(), W_OK) != 0 ||
-        !ReadHeader(fileName, header, fileSize)) {
+    if (tag.empty() || !ReadHeader(fileName, header, fileSize)) {
         return false;
     }
     return RewriteThroughTempFile(fileName, [&tag](Stream& original, TagRewriteOutput& output) {
