@@ -224,8 +224,10 @@ void TPcmFileOut::CloseOutputFile() {
 }
 
 void TPcmFileOut::DiscardOutputFile() {
-    ownedStream_.reset();
-    stream_ = nullptr;
+    if (ownedStream_) {
+        ownedStream_.reset();
+        stream_ = nullptr;
+    }
 }
 
 } // namespace quillon
