@@ -1,7 +1,10 @@
 #include "workflow/SinkSetup.h"
 
+#include "codecs/FLACIn.h"
+#include "codecs/VorbisIn.h"
 #include "codecs/WaveIn.h"
 #include "codecs/WaveOut.h"
+#include "workflow/CodecSinkSetup.h"
 
 #include <algorithm>
 #include <cctype>
@@ -34,9 +37,18 @@ std::string UpperExtension(const std::string& fileName) {
     return extension;
 }
 
-std::unique_ptr<TPcmFileOut> MakeSink(const SinkRequest& request, const Settings&) {
+std::unique_ptr<TPcmFileOut> MakeSink(const SinkRequest& request, const Settings& settings) {
     if (request.format == "WAV") {
         return MakeWavSink(request);
+    }
+    if (request.format == "MP3") {
+        return MakeMp3Sink(request, settings);
+    }
+    if (request.format == "OGG") {
+        return MakeVorbisSink(request, settings);
+    }
+    if (request.format == "FLAC") {
+        return MakeFlacSink(request);
     }
     return nullptr;
 }
@@ -46,6 +58,10 @@ std::unique_ptr<TPcmFileIn> MakeSource(const std::string& fileName) {
     const std::string extension = UpperExtension(fileName);
     if (extension == ".WAV") {
         source = std::make_unique<TWaveIn>();
+    } else if (extension == ".OGG") {
+        source = std::make_unique<TVorbisIn>();
+    } else if (extension == ".FLAC") {
+        source = std::make_unique<TFLACIn>();
     }
     if (source) {
         source->SetFileName(fileName);

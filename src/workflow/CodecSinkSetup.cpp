@@ -1,0 +1,93 @@
+#include "workflow/CodecSinkSetup.h"
+
+#include "codecs/FLACOut.h"
+#include "codecs/MP3Out.h"
+#include "codecs/VorbisOut.h"
+
+#include <string>
+
+namespace quillon {
+
+namespace {
+
+// Applies a list's selected position; a list without selection leaves the sink's value.
+template <typename Enum, typename Setter>
+void SetFromPosition(const Settings& settings, const char* name, int count, Setter set) {
+    const int position = settings.ListPosition(name);
+    if (position >= 0 && position < count) {
+        set(static_cast<Enum>(position));
+    }
+}
+
+// Applies the number a bit-rate list shows; a list without selection leaves the sink's value.
+template <typename Setter>
+void SetFromListNumber(const Settings& settings, const char* name, Setter set) {
+    const std::string text = settings.ListText(name);
+    if (!text.empty()) {
+        set(std::stoi(text));
+    }
+}
+
+} // namespace
+
+std::unique_ptr<TPcmFileOut> MakeMp3Sink(const SinkRequest& request, const Settings& settings) {
+    auto sink = std::make_unique<TMP3Out>();
+    sink->SetFileName(request.fileName);
+    TMP3Out& s = *sink;
+    SetFromPosition<TMP3BitRate>(settings, "CBRBitrate", 18,
+                                 [&](TMP3BitRate v) { s.SetBitRate(v); });
+    SetFromPosition<TMP3SampleRate>(settings, "SampleRate", 4,
+                                    [&](TMP3SampleRate v) { s.SetSampleRate(v); });
+    SetFromPosition<TMP3Quality>(settings, "CBRQuality", 10,
+                                 [&](TMP3Quality v) { s.SetQuality(v); });
+    SetFromPosition<TMP3Mode>(settings, "Mode", 4, [&](TMP3Mode v) { s.SetMode(v); });
+    s.SetEnableVBR(settings.Boolean("UseVBR"));
+    s.SetWriteVBRHeader(settings.Boolean("WriteVBRHeader"));
+    SetFromListNumber(settings, "MinBitrate", [&](int v) { s.SetVBRMinBitrate(v); });
+    SetFromListNumber(settings, "MaxBitrate", [&](int v) { s.SetVBRMaxBitrate(v); });
+    SetFromPosition<TMP3Quality>(settings, "VBRQuality", 10,
+                                 [&](TMP3Quality v) { s.SetVBRQuality(v); });
+    s.SetOriginal(settings.Boolean("Original"));
+    s.SetCopyright(settings.Boolean("Copyright"));
+    s.SetCRC(settings.Boolean("CRC"));
+    s.SetId3TagTitle(request.tags.Title);
+    s.SetId3TagArtist(request.tags.Artist);
+    s.SetId3TagAlbum(request.tags.Album);
+    s.SetId3TagYear(request.tags.Year);
+    s.SetId3TagTrack(std::to_string(request.trackNumber));
+    s.SetId3TagComment(request.tags.Comment);
+    s.SetId3TagGenre(request.tags.Genre);
+    return sink;
+}
+
+std::unique_ptr<TPcmFileOut> MakeVorbisSink(const SinkRequest& request, const Settings& settings) {
+    auto sink = std::make_unique<TVorbisOut>();
+    sink->SetFileName(request.fileName);
+    TVorbisOut& s = *sink;
+    s.SetCompression(static_cast<float>(settings.Integer("OGGCompressionLevel")) / 100);
+    // The nominal rate first: the other two are checked against it.
+    SetFromPosition<TVorbisBitRate>(settings, "DesiredNominalBitrate", 16,
+                                    [&](TVorbisBitRate v) { s.SetDesiredNominalBitrate(v); });
+    SetFromPosition<TVorbisBitRate>(settings, "DesiredMaximumBitrate", 16,
+                                    [&](TVorbisBitRate v) { s.SetDesiredMaximumBitrate(v); });
+    SetFromPosition<TVorbisBitRate>(settings, "DesiredMinimumBitrate", 16,
+                                    [&](TVorbisBitRate v) { s.SetMinimumBitrate(v); });
+    s.AddComment("TITLE=" + request.tags.Title);
+    s.AddComment("ARTIST=" + request.tags.Artist);
+    s.AddComment("ALBUM=" + request.tags.Album);
+    if (request.ripping) {
+        s.AddComment("TRACKNUMBER=" + std::to_string(request.trackNumber));
+    }
+    s.AddComment("DATE=" + request.tags.Year);
+    s.AddComment("COMMENT=" + request.tags.Comment);
+    s.AddComment("GENRE=" + request.tags.Genre);
+    return sink;
+}
+
+std::unique_ptr<TPcmFileOut> MakeFlacSink(const SinkRequest& request) {
+    auto sink = std::make_unique<TFLACOut>();
+    sink->SetFileName(request.fileName);
+    return sink;
+}
+
+} // namespace quillon
