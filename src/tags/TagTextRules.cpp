@@ -40,9 +40,10 @@ std::string AsciiUpper(std::string_view text) {
 
 uint8_t TrackFromText(std::string_view text) {
     const size_t slash = text.find('/');
-    std::string number = TrimBlanks(slash == std::string_view::npos ? text : text.substr(0, slash));
+    const std::string number =
+        TrimBlanks(slash == std::string_view::npos ? text : text.substr(0, slash));
     const size_t start = !number.empty() && number[0] == '+' ? 1 : 0;
-    if (start < number.size() && start == 1 && number[1] == '-') {
+    if (start == 1 && number.size() > 1 && number[1] == '-') {
         return 0;
     }
     int32_t value = 0;

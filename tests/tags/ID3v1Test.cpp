@@ -38,14 +38,6 @@ TEST(ID3v1Test, GenreSetterMatchesNamesIgnoringAsciiCase) {
     }
 }
 
-TEST(ID3v1Test, TextSettersDropTrailingBlanksOnly) {
-    TID3v1 tag;
-    tag.SetTitle("  a b \t\r\n");
-    tag.SetComment(std::string("x\0\0", 3));
-    EXPECT_EQ(tag.Title(), "  a b");
-    EXPECT_EQ(tag.Comment(), "x");
-}
-
 TEST(ID3v1Test, ReadDistinguishesVersionsByTheTrackBytes) {
     const struct {
         uint8_t b125, b126;

@@ -192,16 +192,6 @@ TEST(ID3v2Test, RoundTripsEveryFieldAndKeepsAudioAndId3v1) {
     EXPECT_EQ(t.Lyrics(), "Lyrics");
 }
 
-TEST(ID3v2Test, WriteWithoutOldTagPutsTheTagInFrontOfTheWholeFile) {
-    test::TempDir dir;
-    const std::string file = dir.File("plain.mp3");
-    WriteFileBytes(file, kAudio);
-    TID3v2 tag;
-    tag.SetAlbum("A");
-    ASSERT_TRUE(tag.WriteTag(file));
-    EXPECT_EQ(ReadFileBytes(file), Concat({tag.BuildTag(), kAudio}));
-}
-
 TEST(ID3v2Test, ShortOrMissingFilesAreRefusedUntouched) {
     test::TempDir dir;
     const std::string file = dir.File("short.mp3");
