@@ -48,7 +48,9 @@ std::string RepairTwoByteText(const std::string& text) {
 // The thousands separator of the user's locale; "," where the locale groups no digits.
 char ThousandsSeparator() {
     try {
-        const auto& punct = std::use_facet<std::numpunct<char>>(std::locale(""));
+        // The locale must outlive the reference to its facet.
+        const std::locale user("");
+        const auto& punct = std::use_facet<std::numpunct<char>>(user);
         if (!punct.grouping().empty()) {
             return punct.thousands_sep();
         }
@@ -82,8 +84,18 @@ void FillEmpty(std::string& field, const std::string& value) {
 }
 
 void ReadMP3(const std::string& fileName, SongInformation& info) {
-    TID3v2 v2;
-    if (v2.ReadTag(fileName) && v2.Exists()) {
+    // The MPEG examiner reads both tags on its way and keeps them when it finds a frame; only
+    // otherwise are they read on their own (one of them may be readable when it fails).
+    TMPEGaudio mpeg;
+    const bool examined = mpeg.ReadInfo(fileName);
+    const bool shared = examined && mpeg.Frame().Found;
+    TID3v2 ownV2;
+    TID3v1 ownV1;
+    const bool v2Read = shared || ownV2.ReadTag(fileName);
+    const bool v1Read = shared || ownV1.ReadTag(fileName);
+    const TID3v2& v2 = shared ? mpeg.ID3v2() : ownV2;
+    const TID3v1& v1 = shared ? mpeg.ID3v1() : ownV1;
+    if (v2Read && v2.Exists()) {
         info.Exists = "Yes";
         info.Version = "2." + std::to_string(v2.VersionID());
         info.Title = RepairTwoByteText(v2.Title());
@@ -100,8 +112,7 @@ void ReadMP3(const std::string& fileName, SongInformation& info) {
         info.Link = v2.Link();
         info.Lyrics = RepairTwoByteText(v2.Lyrics());
     }
-    TID3v1 v1;
-    if (v1.ReadTag(fileName) && v1.Exists()) {
+    if (v1Read && v1.Exists()) {
         FillEmpty(info.Title, v1.Title());
         FillEmpty(info.Artist, v1.Artist());
         FillEmpty(info.Album, v1.Album());
@@ -110,8 +121,7 @@ void ReadMP3(const std::string& fileName, SongInformation& info) {
         FillEmpty(info.Genre, v1.Genre());
         FillEmpty(info.Comment, v1.Comment());
     }
-    TMPEGaudio mpeg;
-    if (!mpeg.ReadInfo(fileName)) {
+    if (!examined) {
         return;
     }
     MPEGInfo& m = info.MPEG;

@@ -1,8 +1,8 @@
 #include "tags/WMAfile.h"
 
 #include "platform/CodePage.h"
-#include "platform/FileStream.h"
 #include "tags/InfoText.h"
+#include "tags/TagFileReader.h"
 #include "tags/TagTextRules.h"
 
 #include <array>
@@ -57,7 +57,7 @@ struct ShortRead {};
 
 class HeaderReader {
 public:
-    explicit HeaderReader(FileStream& file) : file_(file) {}
+    explicit HeaderReader(TagFileReader& file) : file_(file) {}
 
     void Bytes(void* buffer, size_t count) {
         if (!file_.ReadExact(buffer, count)) {
@@ -83,12 +83,12 @@ public:
         Skip(byteCount - units * 2);
         return text;
     }
-    void Skip(int64_t count) { file_.Seek(count, SeekOrigin::Current); }
+    void Skip(int64_t count) { file_.Seek(file_.Position() + count); }
     int64_t Position() { return file_.Position(); }
-    void SetPosition(int64_t position) { file_.SetPosition(position); }
+    void SetPosition(int64_t position) { file_.Seek(position); }
 
 private:
-    FileStream& file_;
+    TagFileReader& file_;
 };
 
 std::u16string UpperAscii(std::u16string text) {
@@ -218,7 +218,8 @@ bool TWMAfile::ReadInfo(const std::string& fileName) {
     HeaderData data;
     int64_t fileSize = 0;
     try {
-        FileStream file(fileName, FileStream::Mode::Read);
+        // Buffered: the header is read in many small fields.
+        TagFileReader file(fileName);
         fileSize = file.Size();
         HeaderReader in(file);
         Guid guid{};

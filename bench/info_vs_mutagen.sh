@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Compares `quillon info` over 1,000 files of mixed formats (MP3 with ID3v2 and ID3v1 tags,
+# Ogg Vorbis, WAV, WMA, APE-tagged) with a mutagen script that reads the same fields from
+# the same files in one Python process (wall time, best of three). The target is a ratio of at
+# least 10. Usage: bench/info_vs_mutagen.sh [build/bin]
+set -euo pipefail
+bin="$(cd "${1:-$(dirname "$0")/../build/bin}" && pwd)"
+work="$(mktemp -d "${TMPDIR:-/tmp}/quillon-bench-XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+python=/usr/bin/python3
+per_format=200
+
+seconds() { # command... ; prints wall seconds of the best of three runs
+  local best=""
+  for _ in 1 2 3; do
+    local start end t
+    start=$(date +%s.%N)
+    "$@" >/dev/null 2>&1
+    end=$(date +%s.%N)
+    t=$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')
+    if [ -z "$best" ] || awk -v t="$t" -v b="$best" 'BEGIN { exit !(t < b) }'; then best=$t; fi
+  done
+  echo "$best"
+}
+
+# One master per format, then copies with their own titles where the format is cheap to retag.
+src="$work/src"
+mkdir -p "$src" "$work/files"
+tone() { ffmpeg -loglevel error -y -f lavfi -i "sine=frequency=440:duration=20" -ac 2 "$@"; }
+tone -c:a libmp3lame -b:a 128k -id3v2_version 3 -write_id3v1 1 \
+  -metadata title=Song -metadata artist=Band -metadata album=Disc -metadata track=1 "$src/m.mp3"
+tone -c:a libvorbis -metadata title=Song -metadata artist=Band "$src/m.ogg"
+tone -c:a pcm_s16le "$src/m.wav"
+tone -c:a wmav2 -metadata title=Song -metadata author=Band "$src/m.wma"
+head -c 300000 /dev/urandom >"$src/m.ape"
+"$python" -c "
+from mutagen.apev2 import APEv2
+t = APEv2(); t['Title'] = 'Song'; t['Artist'] = 'Band'; t['Track'] = '1'
+t.save('$src/m.ape')"
+for ext in mp3 ogg wav wma ape; do
+  for i in $(seq 1 $per_format); do cp "$src/m.$ext" "$work/files/f$i.$ext"; done
+done
+find "$work/files" -type f | sort >"$work/list.txt"
+count=$(wc -l <"$work/list.txt")
+
+cat >"$work/read.py" <<'PY'
+import sys
+from mutagen.apev2 import APEv2
+from mutagen.asf import ASF
+from mutagen.mp3 import MP3
+from mutagen.oggvorbis import OggVorbis
+from mutagen.wave import WAVE
+
+readers = {'mp3': MP3, 'ogg': OggVorbis, 'wav': WAVE, 'wma': ASF}
+for path in open(sys.argv[1]).read().splitlines():
+    ext = path.rsplit('.', 1)[1]
+    if ext == 'ape':
+        tags = APEv2(path)
+        print(path, tags.get('Title'), tags.get('Artist'), tags.get('Track'))
+        continue
+    f = readers[ext](path)
+    tags = f.tags or {}
+    info = f.info
+    print(path, tags.get('TIT2') or tags.get('title') or tags.get('Title'),
+          info.length, getattr(info, 'bitrate', 0), info.sample_rate, info.channels)
+PY
+
+mutagen_time=$(seconds "$python" "$work/read.py" "$work/list.txt")
+quillon_info() { xargs -a "$work/list.txt" -d '\n' "$bin/quillon" info --json; }
+quillon_time=$(seconds quillon_info)
+quillon_info | "$python" -c "
+import json, sys
+records = [json.loads(line) for line in sys.stdin]
+n = sum(1 for r in records if r['MPEG']['Duration'] > 19 or r['Title'] == 'Song')
+assert n == $count, n" || { echo "quillon info did not read every file" >&2; exit 1; }
+awk -v n="$count" -v m="$mutagen_time" -v q="$quillon_time" \
+  'BEGIN { printf "%d files: mutagen %.3f s, quillon info %.3f s, ratio %.1f (target 10)\n", n, m, q, m / q }'
