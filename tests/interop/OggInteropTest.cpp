@@ -117,6 +117,18 @@ TEST_F(OggInteropTest, ReadsWhatMutagenAndVorbiscommentWrote) {
         EXPECT_EQ(ogg.Genre(), "Jazz");
         EXPECT_EQ(ogg.Title(), "");
     }
+    if (test::HaveProgram("kid3-cli")) {
+        const std::string kid = Copy("kid3.ogg");
+        ASSERT_EQ(Shell("kid3-cli -c \"set title 'Kid \xC3\x9C"
+                        "ber'\" -c 'set tracknumber 5' " +
+                        Quote(kid) + " >/dev/null"),
+                  0);
+        ASSERT_TRUE(ogg.ReadInfo(kid));
+        EXPECT_EQ(ogg.Title(), "Kid \xDC"
+                               "ber");
+        EXPECT_EQ(ogg.Track(), 5);
+        EXPECT_EQ(ogg.Artist(), "Master Artist");
+    }
 }
 
 TEST_F(OggInteropTest, WrittenCommentsReadBackIdenticallyByPeers) {
