@@ -1,35 +1,39 @@
 #include "platform/Acm.h"
 
+#include "platform/FFmpegLibrary.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
 #include <vector>
 
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/channel_layout.h>
 #include <libavutil/samplefmt.h>
-#include <libswresample/swresample.h>
 }
 
 namespace quillon {
 
 namespace {
 
+// Only reached once FFmpeg() proved available (AcmStream::Open checks it).
+const FFmpegEntries& Av() {
+    return *FFmpeg();
+}
+
 struct CodecContextDeleter {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+    void operator()(AVCodecContext* context) const { Av().avcodec_free_context(&context); }
 };
 struct ParserDeleter {
-    void operator()(AVCodecParserContext* parser) const { av_parser_close(parser); }
+    void operator()(AVCodecParserContext* parser) const { Av().av_parser_close(parser); }
 };
 struct PacketDeleter {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+    void operator()(AVPacket* packet) const { Av().av_packet_free(&packet); }
 };
 struct FrameDeleter {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+    void operator()(AVFrame* frame) const { Av().av_frame_free(&frame); }
 };
 struct ResamplerDeleter {
-    void operator()(SwrContext* context) const { swr_free(&context); }
+    void operator()(SwrContext* context) const { Av().swr_free(&context); }
 };
 
 // Largest first estimate of a conversion's output; longer output is delivered in pieces.
@@ -53,7 +57,11 @@ bool IsMpegLayer3Source(const TWaveFormatEx& format) {
 class AcmStream {
 public:
     AcmStream() = default;
-    ~AcmStream() { av_channel_layout_uninit(&resamplerLayout_); }
+    ~AcmStream() {
+        if (FFmpeg() != nullptr) {
+            Av().av_channel_layout_uninit(&resamplerLayout_);
+        }
+    }
     AcmStream(const AcmStream&) = delete;
     AcmStream& operator=(const AcmStream&) = delete;
 
@@ -87,20 +95,23 @@ private:
 MmResult AcmStream::Open(const TWaveFormatEx& source, const TWaveFormatEx& target) {
     source_ = source;
     target_ = target;
-    const AVCodec* decoder = avcodec_find_decoder(AV_CODEC_ID_MP3);
+    if (FFmpeg() == nullptr) {
+        return ACMERR_NOTPOSSIBLE;
+    }
+    const AVCodec* decoder = Av().avcodec_find_decoder(AV_CODEC_ID_MP3);
     if (decoder == nullptr) {
         return ACMERR_NOTPOSSIBLE;
     }
-    codec_.reset(avcodec_alloc_context3(decoder));
-    parser_.reset(av_parser_init(AV_CODEC_ID_MP3));
-    packet_.reset(av_packet_alloc());
-    frame_.reset(av_frame_alloc());
+    codec_.reset(Av().avcodec_alloc_context3(decoder));
+    parser_.reset(Av().av_parser_init(AV_CODEC_ID_MP3));
+    packet_.reset(Av().av_packet_alloc());
+    frame_.reset(Av().av_frame_alloc());
     if (!codec_ || !parser_ || !packet_ || !frame_) {
         return MMSYSERR_NOMEM;
     }
     codec_->sample_rate = static_cast<int>(source.nSamplesPerSec);
-    av_channel_layout_default(&codec_->ch_layout, source.nChannels);
-    if (avcodec_open2(codec_.get(), decoder, nullptr) < 0) {
+    Av().av_channel_layout_default(&codec_->ch_layout, source.nChannels);
+    if (Av().avcodec_open2(codec_.get(), decoder, nullptr) < 0) {
         return ACMERR_NOTPOSSIBLE;
     }
     return MMSYSERR_NOERROR;
@@ -155,8 +166,9 @@ MmResult AcmStream::Feed(const uint8_t* data, size_t size) {
         while (remaining > 0) {
             uint8_t* out = nullptr;
             int outSize = 0;
-            const int used = av_parser_parse2(parser_.get(), codec_.get(), &out, &outSize, input,
-                                              remaining, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+            const int used =
+                Av().av_parser_parse2(parser_.get(), codec_.get(), &out, &outSize, input, remaining,
+                                      AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
             if (used < 0) {
                 return ACMERR_NOTPOSSIBLE;
             }
@@ -179,8 +191,8 @@ MmResult AcmStream::Finish() {
     for (;;) {
         uint8_t* out = nullptr;
         int outSize = 0;
-        av_parser_parse2(parser_.get(), codec_.get(), &out, &outSize, nullptr, 0, AV_NOPTS_VALUE,
-                         AV_NOPTS_VALUE, 0);
+        Av().av_parser_parse2(parser_.get(), codec_.get(), &out, &outSize, nullptr, 0,
+                              AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
         if (outSize <= 0) {
             break;
         }
@@ -188,7 +200,7 @@ MmResult AcmStream::Finish() {
             return result;
         }
     }
-    if (avcodec_send_packet(codec_.get(), nullptr) < 0) {
+    if (Av().avcodec_send_packet(codec_.get(), nullptr) < 0) {
         return ACMERR_NOTPOSSIBLE;
     }
     if (const MmResult result = ReceiveFrames()) {
@@ -203,7 +215,7 @@ MmResult AcmStream::Finish() {
 MmResult AcmStream::Decode(const uint8_t* data, int size) {
     packet_->data = const_cast<uint8_t*>(data);
     packet_->size = size;
-    const int sent = avcodec_send_packet(codec_.get(), packet_.get());
+    const int sent = Av().avcodec_send_packet(codec_.get(), packet_.get());
     packet_->data = nullptr;
     packet_->size = 0;
     // A damaged frame is dropped and decoding goes on with the next one.
@@ -215,7 +227,7 @@ MmResult AcmStream::Decode(const uint8_t* data, int size) {
 
 MmResult AcmStream::ReceiveFrames() {
     for (;;) {
-        const int received = avcodec_receive_frame(codec_.get(), frame_.get());
+        const int received = Av().avcodec_receive_frame(codec_.get(), frame_.get());
         if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) {
             return MMSYSERR_NOERROR;
         }
@@ -226,7 +238,7 @@ MmResult AcmStream::ReceiveFrames() {
             return ACMERR_NOTPOSSIBLE;
         }
         const MmResult result = Resample(frame_.get());
-        av_frame_unref(frame_.get());
+        Av().av_frame_unref(frame_.get());
         if (result != MMSYSERR_NOERROR) {
             return result;
         }
@@ -235,7 +247,7 @@ MmResult AcmStream::ReceiveFrames() {
 
 MmResult AcmStream::ConfigureResampler(const AVFrame* frame) {
     if (resampler_ && frame->format == resamplerFormat_ && frame->sample_rate == resamplerRate_ &&
-        av_channel_layout_compare(&frame->ch_layout, &resamplerLayout_) == 0) {
+        Av().av_channel_layout_compare(&frame->ch_layout, &resamplerLayout_) == 0) {
         return MMSYSERR_NOERROR;
     }
     if (resampler_) {
@@ -245,23 +257,23 @@ MmResult AcmStream::ConfigureResampler(const AVFrame* frame) {
         }
     }
     AVChannelLayout targetLayout{};
-    av_channel_layout_default(&targetLayout, target_.nChannels);
+    Av().av_channel_layout_default(&targetLayout, target_.nChannels);
     // This FFmpeg takes the layouts through non-const pointers but only reads them.
     AVChannelLayout* sourceLayout = const_cast<AVChannelLayout*>(&frame->ch_layout);
     SwrContext* context = nullptr;
-    const int made = swr_alloc_set_opts2(
+    const int made = Av().swr_alloc_set_opts2(
         &context, &targetLayout, AV_SAMPLE_FMT_S16, static_cast<int>(target_.nSamplesPerSec),
         sourceLayout, static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0, nullptr);
-    av_channel_layout_uninit(&targetLayout);
+    Av().av_channel_layout_uninit(&targetLayout);
     resampler_.reset(context);
-    if (made < 0 || swr_init(resampler_.get()) < 0) {
+    if (made < 0 || Av().swr_init(resampler_.get()) < 0) {
         resampler_.reset();
         return ACMERR_NOTPOSSIBLE;
     }
     resamplerFormat_ = frame->format;
     resamplerRate_ = frame->sample_rate;
-    av_channel_layout_uninit(&resamplerLayout_);
-    if (av_channel_layout_copy(&resamplerLayout_, &frame->ch_layout) < 0) {
+    Av().av_channel_layout_uninit(&resamplerLayout_);
+    if (Av().av_channel_layout_copy(&resamplerLayout_, &frame->ch_layout) < 0) {
         return MMSYSERR_NOMEM;
     }
     return MMSYSERR_NOERROR;
@@ -274,7 +286,7 @@ MmResult AcmStream::Resample(const AVFrame* frame) {
         }
     }
     const int inputFrames = frame != nullptr ? frame->nb_samples : 0;
-    const int capacity = swr_get_out_samples(resampler_.get(), inputFrames);
+    const int capacity = Av().swr_get_out_samples(resampler_.get(), inputFrames);
     if (capacity < 0) {
         return ACMERR_NOTPOSSIBLE;
     }
@@ -285,10 +297,10 @@ MmResult AcmStream::Resample(const AVFrame* frame) {
     const size_t start = pending_.size();
     pending_.resize(start + static_cast<size_t>(capacity) * frameBytes);
     uint8_t* out = pending_.data() + start;
-    const int made =
-        swr_convert(resampler_.get(), &out, capacity,
-                    frame != nullptr ? const_cast<const uint8_t**>(frame->extended_data) : nullptr,
-                    inputFrames);
+    const int made = Av().swr_convert(
+        resampler_.get(), &out, capacity,
+        frame != nullptr ? const_cast<const uint8_t**>(frame->extended_data) : nullptr,
+        inputFrames);
     if (made < 0) {
         pending_.resize(start);
         return ACMERR_NOTPOSSIBLE;

@@ -1,0 +1,50 @@
+#pragma once
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/error.h>
+#include <libavutil/frame.h>
+#include <libswresample/swresample.h>
+}
+
+namespace quillon {
+
+// The FFmpeg entry points the program uses, each of library and name.
+#define QUILLON_FFMPEG_ENTRIES(X)                                                                  \
+    X(Codec, avcodec_find_decoder)                                                                 \
+    X(Codec, avcodec_alloc_context3)                                                               \
+    X(Codec, avcodec_free_context)                                                                 \
+    X(Codec, avcodec_open2)                                                                        \
+    X(Codec, avcodec_send_packet)                                                                  \
+    X(Codec, avcodec_receive_frame)                                                                \
+    X(Codec, av_parser_init)                                                                       \
+    X(Codec, av_parser_parse2)                                                                     \
+    X(Codec, av_parser_close)                                                                      \
+    X(Codec, av_packet_alloc)                                                                      \
+    X(Codec, av_packet_free)                                                                       \
+    X(Util, av_frame_alloc)                                                                        \
+    X(Util, av_frame_free)                                                                         \
+    X(Util, av_frame_unref)                                                                        \
+    X(Util, av_channel_layout_default)                                                             \
+    X(Util, av_channel_layout_copy)                                                                \
+    X(Util, av_channel_layout_compare)                                                             \
+    X(Util, av_channel_layout_uninit)                                                              \
+    X(Resample, swr_alloc_set_opts2)                                                               \
+    X(Resample, swr_init)                                                                          \
+    X(Resample, swr_convert)                                                                       \
+    X(Resample, swr_get_out_samples)                                                               \
+    X(Resample, swr_free)
+
+// FFmpeg's libraries, opened on first use rather than linked: loading them and everything
+// they depend on costs tens of milliseconds, which every start of the program would pay.
+struct FFmpegEntries {
+#define QUILLON_FFMPEG_DECLARE(library, name) decltype(&::name) name = nullptr;
+    QUILLON_FFMPEG_ENTRIES(QUILLON_FFMPEG_DECLARE)
+#undef QUILLON_FFMPEG_DECLARE
+};
+
+// The entry points, loaded once; nullptr when a library or an entry point is missing.
+const FFmpegEntries* FFmpeg();
+
+} // namespace quillon
