@@ -71,6 +71,9 @@ void TVorbisIn::OpenFile() {
         bitsPerSample_ = 0;
         totalSamples_ = 0;
         size_ = 0;
+        bitrateUpper_ = 0;
+        bitrateNominal_ = 0;
+        bitrateLower_ = 0;
         comments_.clear();
         file_ = std::make_unique<OggVorbis_File>();
         const ov_callbacks callbacks{ReadCallback, streamSeekable_ ? SeekCallback : nullptr,
