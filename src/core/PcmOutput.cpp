@@ -17,7 +17,9 @@ TPcmOutput::TPcmOutput() {
 }
 
 TPcmOutput::~TPcmOutput() {
-    thread_->Terminate();
+    // Concrete sinks stop the thread in their own destructors; one whose constructor failed
+    // never got there, and its ProcessBlock must no longer be called.
+    thread_->Terminate(false);
     if (auto* input = input_.load()) {
         input->RemoveUser(this);
     }

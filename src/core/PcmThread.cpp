@@ -35,10 +35,11 @@ bool TPcmThread::Suspended() const {
     return suspended_;
 }
 
-void TPcmThread::Terminate() {
+void TPcmThread::Terminate(bool finalPass) {
     if (!thread_.joinable()) {
         return;
     }
+    finalPass_ = finalPass;
     terminateRequest_ = true;
     {
         std::lock_guard lock(stateMutex_);
@@ -91,10 +92,12 @@ void TPcmThread::Execute() {
             AfterIdle();
         }
     }
-    try {
-        handlers_.processBlock(true);
-    } catch (...) {
-        // The sink is going away; there is nobody left to tell.
+    if (finalPass_) {
+        try {
+            handlers_.processBlock(true);
+        } catch (...) {
+            // The sink is going away; there is nobody left to tell.
+        }
     }
     terminateRequest_ = false;
 }

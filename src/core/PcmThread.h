@@ -38,9 +38,10 @@ public:
     int Delay() const { return delay_; }
     void SetDelay(int milliseconds) { delay_ = milliseconds; }
 
-    // Ends the loop (waking a suspended thread) and waits for the thread; the loop makes one
-    // last ProcessBlock(true) call before it leaves.
-    void Terminate();
+    // Ends the loop (waking a suspended thread) and waits for the thread. With finalPass the
+    // loop makes one last ProcessBlock(true) call before it leaves; without it (the sink is
+    // already partly destroyed) it leaves at once.
+    void Terminate(bool finalPass = true);
 
 private:
     void Execute();
@@ -49,6 +50,7 @@ private:
     Handlers handlers_;
     std::atomic<bool> suspendWhenIdle_{true};
     std::atomic<bool> terminateRequest_{false};
+    std::atomic<bool> finalPass_{true};
     std::atomic<bool> stop_{false};
     std::atomic<int> delay_{0};
 

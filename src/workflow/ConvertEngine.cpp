@@ -105,7 +105,22 @@ TConvertEngine::Outcome
 TConvertEngine::ConvertOne(ConvertRow& row, int number, const std::string& output,
                            const Settings& settings, const WavOutputOptions& wav,
                            const std::function<void()>& pump, std::string& message) {
-    std::unique_ptr<TPcmFileIn> source = MakeSource(row.FileName);
+    std::unique_ptr<TPcmFileIn> source;
+    std::unique_ptr<TPcmFileOut> sink;
+    SinkRequest request;
+    request.format = settings.ListText("RipToFormat");
+    request.fileName = output;
+    request.tags = row.Tags;
+    request.trackNumber = number;
+    request.wav = wav;
+    try {
+        // Components refuse construction when their codec library is missing.
+        source = MakeSource(row.FileName);
+        sink = source ? MakeSink(request, settings) : nullptr;
+    } catch (const std::exception& e) {
+        message = e.what();
+        return Outcome::Failed;
+    }
     if (!source) {
         message = "Unsupported audio format";
         return Outcome::Failed;
@@ -113,16 +128,11 @@ TConvertEngine::ConvertOne(ConvertRow& row, int number, const std::string& outpu
     if (!Readable(*source, message)) {
         return Outcome::Failed;
     }
-    SinkRequest request;
-    request.format = settings.ListText("RipToFormat");
-    request.fileName = output;
-    request.tags = row.Tags;
-    request.trackNumber = number;
-    request.wav = wav;
-    std::unique_ptr<TPcmFileOut> sink = MakeSink(request, settings);
     if (!sink) {
-        message = "No output format is chosen: \"" + settings.Text("RipToFormat") +
-                  "\" is not one of MP3, WMA, OGG, WAV, APE, FLAC";
+        message = request.format.empty()
+                      ? "No output format is chosen: \"" + settings.Text("RipToFormat") +
+                            "\" is not one of MP3, WMA, OGG, WAV, APE, FLAC"
+                      : "Output to " + request.format + " is not available yet";
         return Outcome::Failed;
     }
     if (SameFile(row.FileName, output)) {

@@ -207,6 +207,16 @@ TEST(PcmOutputTest, DestroyedInputIsForgotten) {
     EXPECT_EQ(nullptr, sink.Input());
 }
 
+TEST(PcmOutputTest, SinkWhoseConstructorFailsIsTornDownSafely) {
+    struct RefusingSink : TPcmOutput {
+        RefusingSink() { throw EPcmException("library could not be loaded."); }
+        bool ProcessBlock(bool) override { return false; }
+        void Finish() override {}
+        void Prepare() override {}
+    };
+    EXPECT_THROW(RefusingSink(), EPcmException);
+}
+
 TEST(PcmOutputTest, BaseFileSinkKeepsRewriteMode) {
     struct PlainFileOut : TPcmFileOut {
         ~PlainFileOut() override { TerminateThread(); }
