@@ -1,5 +1,6 @@
 #include "cli/CommandRegistry.h"
 #include "cli/ProgressDisplay.h"
+#include "codecs/CodecLibraries.h"
 #include "workflow/ConvertEngine.h"
 #include "workflow/ConvertRows.h"
 #include "workflow/Settings.h"
@@ -39,6 +40,12 @@ int Fail(const std::string& message) {
 }
 
 int RunConvert(const std::vector<std::string>& args) {
+    // The Ogg Vorbis and FLAC libraries are loaded for the whole run, as the program does at
+    // start; commands that only read tags do without them and start faster.
+    LoadCodecLibraries();
+    struct Unload {
+        ~Unload() { UnloadCodecLibraries(); }
+    } unload;
     Settings settings = SettingsStore::Load();
     WavOutputOptions wav;
     std::vector<std::string> files;

@@ -3,12 +3,16 @@
 #include "platform/FileStream.h"
 #include "tags/SongInformation.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QString>
+#include <algorithm>
 #include <array>
+#include <atomic>
+#include <charconv>
+#include <condition_variable>
+#include <cstdio>
 #include <iostream>
+#include <mutex>
 #include <sstream>
+#include <thread>
 #include <utility>
 
 namespace quillon::cli {
@@ -58,24 +62,48 @@ void PrintHelp() {
                  "           record's fields and \"MPEG\" holding the stream facts\n";
 }
 
-// Texts are Latin-1 in the record; the terminal and JSON get UTF-8.
-QString Text(const std::string& latin1) {
-    return QString::fromLatin1(latin1);
+// A JSON string of a text; texts are Latin-1 in the record, JSON gets UTF-8.
+void AppendJsonString(std::string& out, const std::string& utf8) {
+    out += '"';
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+void AppendJsonMember(std::string& out, const char* name, const std::string& utf8) {
+    if (out.back() != '{') {
+        out += ',';
+    }
+    AppendJsonString(out, name);
+    out += ':';
+    AppendJsonString(out, utf8);
 }
 
 std::string JsonLine(const std::string& fileName, const SongInformation& info) {
-    QJsonObject mpeg;
-    for (const auto& [name, field] : kMpegFields) {
-        mpeg.insert(name, Text(info.MPEG.*field));
-    }
-    mpeg.insert("Duration", info.MPEG.Duration);
-    QJsonObject record;
-    record.insert("File", QString::fromUtf8(fileName));
+    std::string out = "{";
+    AppendJsonMember(out, "File", fileName);
     for (const auto& [name, field] : kSongFields) {
-        record.insert(name, Text(info.*field));
+        AppendJsonMember(out, name, Utf8FromLatin1(info.*field));
     }
-    record.insert("MPEG", mpeg);
-    return QJsonDocument(record).toJson(QJsonDocument::Compact).toStdString();
+    out += ",\"MPEG\":{";
+    for (const auto& [name, field] : kMpegFields) {
+        AppendJsonMember(out, name, Utf8FromLatin1(info.MPEG.*field));
+    }
+    char duration[32];
+    const auto end = std::to_chars(duration, duration + sizeof duration, info.MPEG.Duration).ptr;
+    out += ",\"Duration\":" + std::string(duration, end) + "}}";
+    return out;
 }
 
 std::string PlainRecord(const std::string& fileName, const SongInformation& info) {
@@ -95,6 +123,7 @@ std::string PlainRecord(const std::string& fileName, const SongInformation& info
 // opened for reading is found out first.
 bool ReadRecord(const std::string& fileName, SongInformation& info, std::string& error) {
     try {
+        const SharedReadScope sharedFile;
         FileStream probe(fileName, FileStream::Mode::Read);
         char byte = 0;
         probe.Read(&byte, 1); // a folder opens but cannot be read
@@ -127,24 +156,62 @@ int RunInfo(const std::vector<std::string>& args) {
         std::cerr << "quillon info: no files given (see 'quillon info --help')\n";
         return 2;
     }
-    int status = 0;
-    bool first = true;
-    for (const auto& file : files) {
-        SongInformation info;
-        std::string error;
-        if (!ReadRecord(file, info, error)) {
-            std::cout.flush();
-            std::cerr << "quillon info: " << error << "\n";
-            status = 1;
-            continue;
+    std::atomic<int> status{0};
+    // Files are read on a few threads, a run of them at a time, and printed in the order given.
+    constexpr size_t kRun = 32;
+    struct Result {
+        bool ok = false;
+        std::string text;
+    };
+    std::vector<Result> results(files.size());
+    const size_t runs = (files.size() + kRun - 1) / kRun;
+    std::vector<char> runReady(runs, 0);
+    std::mutex mutex;
+    std::condition_variable readyChanged;
+    std::atomic<size_t> nextRun{0};
+    auto work = [&] {
+        for (size_t run = nextRun++; run < runs; run = nextRun++) {
+            for (size_t i = run * kRun; i < std::min(files.size(), (run + 1) * kRun); ++i) {
+                SongInformation info;
+                std::string error;
+                const bool ok = ReadRecord(files[i], info, error);
+                results[i] = {ok, !ok    ? error
+                                  : json ? JsonLine(files[i], info) + "\n"
+                                         : PlainRecord(files[i], info)};
+            }
+            std::lock_guard lock(mutex);
+            runReady[run] = 1;
+            readyChanged.notify_all();
         }
-        if (json) {
-            std::cout << JsonLine(file, info) << "\n";
-        } else {
-            std::cout << (first ? "" : "\n") << PlainRecord(file, info);
-        }
-        first = false;
+    };
+    const size_t threads =
+        std::min<size_t>({runs, std::max(1u, std::thread::hardware_concurrency()), 4});
+    std::vector<std::jthread> workers;
+    for (size_t t = 1; t < threads; ++t) {
+        workers.emplace_back(work);
     }
+    std::jthread printer([&] {
+        int printed = 0;
+        for (size_t i = 0; i < results.size(); ++i) {
+            if (i % kRun == 0) {
+                std::unique_lock lock(mutex);
+                readyChanged.wait(lock, [&] { return runReady[i / kRun] != 0; });
+            }
+            const Result& result = results[i];
+            if (!result.ok) {
+                std::cout.flush();
+                std::cerr << "quillon info: " << result.text << "\n";
+                status = 1;
+                continue;
+            }
+            if (!json && printed++ > 0) {
+                std::cout << "\n";
+            }
+            std::cout << result.text;
+        }
+    });
+    work();
+    printer.join();
     return status;
 }
 

@@ -1,5 +1,4 @@
 #include "cli/CommandRegistry.h"
-#include "codecs/CodecLibraries.h"
 
 #include <QCoreApplication>
 #include <iostream>
@@ -41,11 +40,7 @@ int main(int argc, char** argv) {
     }
     for (const auto& command : Commands()) {
         if (command.name == args[0]) {
-            // The Ogg Vorbis and FLAC libraries live as long as the program.
-            quillon::LoadCodecLibraries();
-            const int status = command.run({args.begin() + 1, args.end()});
-            quillon::UnloadCodecLibraries();
-            return status;
+            return command.run({args.begin() + 1, args.end()});
         }
     }
     std::cerr << "quillon: unknown command '" << args[0] << "' (see 'quillon --help')\n";

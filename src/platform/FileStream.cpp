@@ -8,14 +8,44 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace quillon {
+
+struct SharedFile {
+    int fd;
+    int error;    // errno of a failed open, 0 when fd is valid
+    int64_t size; // read-only files keep their size while they are examined; -1 until asked
+};
 
 namespace {
 
 constexpr size_t kWriteBufferSize = 256 * 1024;
 
+// The descriptors of the thread's active SharedReadScope, by file name.
+struct SharedFiles {
+    int depth = 0;
+    std::unordered_map<std::string, SharedFile> files;
+};
+
+thread_local SharedFiles sharedFiles;
+
 } // namespace
+
+SharedReadScope::SharedReadScope() {
+    ++sharedFiles.depth;
+}
+
+SharedReadScope::~SharedReadScope() {
+    if (--sharedFiles.depth == 0) {
+        for (const auto& [name, file] : sharedFiles.files) {
+            if (file.fd >= 0) {
+                ::close(file.fd);
+            }
+        }
+        sharedFiles.files.clear();
+    }
+}
 
 std::string SystemErrorText(int error) {
     return std::strerror(error);
@@ -24,7 +54,20 @@ std::string SystemErrorText(int error) {
 FileStream::FileStream(const std::string& fileName, Mode mode) : fileName_(fileName) {
     switch (mode) {
     case Mode::Read:
-        fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+        if (sharedFiles.depth > 0) {
+            auto [it, added] = sharedFiles.files.try_emplace(fileName, SharedFile{-1, 0, -1});
+            if (added) {
+                it->second.fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+                it->second.error = it->second.fd < 0 ? errno : 0;
+            }
+            fd_ = it->second.fd;
+            errno = it->second.error;
+            if (fd_ >= 0) {
+                shared_ = &it->second;
+            }
+        } else {
+            fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+        }
         break;
     case Mode::ReadWrite:
         fd_ = ::open(fileName.c_str(), O_RDWR | O_CLOEXEC);
@@ -62,6 +105,10 @@ FileStream::~FileStream() {
 }
 
 void FileStream::Close() noexcept {
+    if (shared_ != nullptr) {
+        fd_ = -1;
+        return;
+    }
     if (fd_ >= 0) {
         if (tempName_.empty()) {
             try {
@@ -169,10 +216,16 @@ int64_t FileStream::Seek(int64_t offset, SeekOrigin origin) {
 }
 
 int64_t FileStream::Size() {
+    if (shared_ != nullptr && shared_->size >= 0) {
+        return shared_->size;
+    }
     struct stat st {};
     if (::fstat(fd_, &st) != 0) {
         throw EStreamError("Cannot read from file \"" + fileName_ + "\". " +
                            SystemErrorText(errno));
+    }
+    if (shared_ != nullptr) {
+        shared_->size = st.st_size;
     }
     const int64_t buffered = bufferStart_ + static_cast<int64_t>(writeBuffer_.size());
     return writeBuffer_.empty() ? st.st_size : std::max<int64_t>(st.st_size, buffered);

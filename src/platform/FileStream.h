@@ -7,6 +7,8 @@
 
 namespace quillon {
 
+struct SharedFile;
+
 // A file on disk, with a write buffer so that small writes cost no system call each.
 //
 // Files made with Create are written to a temporary file in the same folder and only take
@@ -44,9 +46,22 @@ private:
     std::string fileName_;
     std::string tempName_;
     int fd_ = -1;
-    int64_t position_ = 0; // logical position, including buffered bytes
+    SharedFile* shared_ = nullptr; // the thread's SharedReadScope owns the descriptor
+    int64_t position_ = 0;         // logical position, including buffered bytes
     std::vector<unsigned char> writeBuffer_;
     int64_t bufferStart_ = 0; // file offset of writeBuffer_[0]
+};
+
+// While an instance lives, read-only FileStreams that this thread opens share one descriptor
+// (and one size query) per file name. Examiners that each open the same file to read a part
+// of it then cost one open and close in all, which matters when thousands of files are read.
+// Scopes nest; the descriptors are closed when the outermost one ends.
+class SharedReadScope {
+public:
+    SharedReadScope();
+    ~SharedReadScope();
+    SharedReadScope(const SharedReadScope&) = delete;
+    SharedReadScope& operator=(const SharedReadScope&) = delete;
 };
 
 // Text of the last system error, for messages.

@@ -1,6 +1,7 @@
 #include "tags/SongInformation.h"
 
 #include "platform/CodePage.h"
+#include "platform/FileStream.h"
 #include "tags/APEtag.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
@@ -288,6 +289,8 @@ SongInformation ReadSongInformation(const std::string& fileName) {
     if (fileName.empty() || !std::filesystem::exists(fileName, error)) {
         return info;
     }
+    // The examiners each open the file; let them share one descriptor.
+    const SharedReadScope sharedFile;
     const char last = fileName.back();
     switch (last == '3' ? '3' : AsciiUpper(std::string(1, last))[0]) {
     case '3':

@@ -7,6 +7,9 @@ namespace quillon {
 
 namespace {
 
+// The window starts small, since most tags are small, and grows with every refill so that
+// long scans still cost few system calls.
+constexpr size_t kFirstWindowSize = 4 * 1024;
 constexpr size_t kWindowSize = 64 * 1024;
 
 } // namespace
@@ -34,9 +37,11 @@ size_t TagFileReader::Read(void* buffer, size_t count) {
                 position_ += static_cast<int64_t>(n);
                 return done + n;
             }
-            window_.resize(kWindowSize);
+            windowSize_ =
+                windowSize_ == 0 ? kFirstWindowSize : std::min(2 * windowSize_, kWindowSize);
+            window_.resize(windowSize_);
             file_.SetPosition(position_);
-            window_.resize(file_.Read(window_.data(), kWindowSize));
+            window_.resize(file_.Read(window_.data(), windowSize_));
             windowStart_ = position_;
             if (window_.empty()) {
                 break;

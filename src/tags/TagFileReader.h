@@ -29,6 +29,7 @@ private:
     int64_t size_ = 0;
     int64_t position_ = 0;
     std::vector<uint8_t> window_;
+    size_t windowSize_ = 0;
     int64_t windowStart_ = 0;
 };
 
