@@ -12,15 +12,22 @@
 
 namespace quillon {
 
+// A file shared by the read-only streams of a SharedReadScope. Tag and stream examiners read
+// mostly near the start and the end of a file, so the first and the last bytes are kept once
+// read and small reads there cost no system call.
 struct SharedFile {
-    int fd;
-    int error;    // errno of a failed open, 0 when fd is valid
-    int64_t size; // read-only files keep their size while they are examined; -1 until asked
+    int fd = -1;
+    int error = 0;     // errno of a failed open, 0 when fd is valid
+    int64_t size = -1; // read-only files keep their size while they are examined; -1 until asked
+    std::vector<unsigned char> head, tail;
+    int64_t tailStart = 0;
 };
 
 namespace {
 
 constexpr size_t kWriteBufferSize = 256 * 1024;
+// Bytes kept of each end of a shared file.
+constexpr int64_t kSharedEndSize = 16 * 1024;
 
 // The descriptors of the thread's active SharedReadScope, by file name.
 struct SharedFiles {
@@ -55,7 +62,7 @@ FileStream::FileStream(const std::string& fileName, Mode mode) : fileName_(fileN
     switch (mode) {
     case Mode::Read:
         if (sharedFiles.depth > 0) {
-            auto [it, added] = sharedFiles.files.try_emplace(fileName, SharedFile{-1, 0, -1});
+            auto [it, added] = sharedFiles.files.try_emplace(fileName, SharedFile{});
             if (added) {
                 it->second.fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
                 it->second.error = it->second.fd < 0 ? errno : 0;
@@ -162,8 +169,51 @@ void FileStream::Commit() {
     tempName_.clear();
 }
 
+size_t FileStream::ReadShared(void* buffer, size_t count) {
+    const int64_t size = Size();
+    if (position_ >= size) {
+        return 0;
+    }
+    const int64_t n = std::min<int64_t>(static_cast<int64_t>(count), size - position_);
+    const auto fill = [this](std::vector<unsigned char>& cache, int64_t start, int64_t length) {
+        cache.resize(static_cast<size_t>(length));
+        const ssize_t got = ::pread(fd_, cache.data(), cache.size(), start);
+        cache.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    };
+    const auto serve = [&](const std::vector<unsigned char>& cache, int64_t start) {
+        if (position_ < start || position_ + n > start + static_cast<int64_t>(cache.size())) {
+            return false;
+        }
+        std::memcpy(buffer, cache.data() + (position_ - start), static_cast<size_t>(n));
+        position_ += n;
+        return true;
+    };
+    if (position_ + n <= kSharedEndSize) {
+        if (shared_->head.empty()) {
+            fill(shared_->head, 0, std::min(size, kSharedEndSize));
+        }
+        if (serve(shared_->head, 0)) {
+            return static_cast<size_t>(n);
+        }
+    } else if (position_ >= size - kSharedEndSize) {
+        if (shared_->tail.empty()) {
+            shared_->tailStart = std::max<int64_t>(0, size - kSharedEndSize);
+            fill(shared_->tail, shared_->tailStart, size - shared_->tailStart);
+        }
+        if (serve(shared_->tail, shared_->tailStart)) {
+            return static_cast<size_t>(n);
+        }
+    }
+    return 0;
+}
+
 size_t FileStream::Read(void* buffer, size_t count) {
     FlushBuffer();
+    if (shared_ != nullptr) {
+        if (const size_t n = ReadShared(buffer, count); n > 0) {
+            return n;
+        }
+    }
     size_t done = 0;
     auto* out = static_cast<unsigned char*>(buffer);
     while (done < count) {

@@ -42,6 +42,8 @@ public:
 
 private:
     void Close() noexcept;
+    // Serves a read of a shared file from its kept ends; 0 when it must go to the file.
+    size_t ReadShared(void* buffer, size_t count);
 
     std::string fileName_;
     std::string tempName_;

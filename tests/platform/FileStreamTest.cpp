@@ -74,3 +74,42 @@ TEST(MemoryStreamTest, ReadWriteSeek) {
 
 } // namespace
 } // namespace quillon::test
+
+namespace quillon::test {
+namespace {
+
+TEST(SharedReadScopeTest, ReadsAnywhereGiveTheFileBytes) {
+    TempDir dir;
+    const std::string name = dir.File("big.bin");
+    std::vector<uint8_t> bytes(100000);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
+    }
+    WriteFileBytes(name, bytes);
+    const SharedReadScope scope;
+    FileStream a(name, FileStream::Mode::Read);
+    FileStream b(name, FileStream::Mode::Read);
+    struct Case {
+        int64_t at;
+        size_t count;
+    };
+    for (const Case c : {Case{0, 10}, Case{16380, 10}, Case{50000, 3000}, Case{99990, 10},
+                         Case{99995, 100}, Case{83616, 16384}, Case{100000, 4}, Case{10, 4096}}) {
+        for (FileStream* stream : {&a, &b}) {
+            std::vector<uint8_t> got(c.count);
+            stream->SetPosition(c.at);
+            got.resize(stream->Read(got.data(), got.size()));
+            const auto from = std::min<size_t>(bytes.size(), static_cast<size_t>(c.at));
+            const auto to = std::min(bytes.size(), from + c.count);
+            EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + from, bytes.begin() + to), got)
+                << c.at << "+" << c.count;
+        }
+    }
+    EXPECT_EQ(100000, b.Size());
+    EXPECT_THROW(FileStream(dir.File("missing"), FileStream::Mode::Read), EStreamError);
+    EXPECT_THROW(FileStream(dir.File("missing"), FileStream::Mode::Read), EStreamError)
+        << "a failed open is remembered with its error";
+}
+
+} // namespace
+} // namespace quillon::test
