@@ -16,15 +16,7 @@ ffmpeg -loglevel error -y -f lavfi -i "sine=frequency=440:sample_rate=44100:dura
   -filter_complex "[0][1]amix=inputs=2,pan=stereo|c0=c0|c1=0.7*c0" \
   -fflags +bitexact -flags:a +bitexact -c:a pcm_s16le "$wav"
 
-elapsed() { # command... ; prints the wall seconds of one run
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null 2>&1
-  end=$(date +%s.%N)
-  awk -v a="$start" -v b="$end" 'BEGIN { print b - a }'
-}
-
-smaller() { awk -v a="$1" -v b="$2" 'BEGIN { print (b == "" || a < b) ? a : b }'; }
+. "$(dirname "$0")/timing.sh"
 
 quillon() { # format extra-settings...
   local format=$1

@@ -13,18 +13,7 @@ make_wav() { # minutes file
     -af "pan=stereo|c0=c0|c1=0.5*c0" -fflags +bitexact -flags:a +bitexact -c:a pcm_s16le "$2"
 }
 
-seconds() { # command... ; prints wall seconds of the best of three runs
-  local best=""
-  for _ in 1 2 3; do
-    local start end t
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    t=$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')
-    if [ -z "$best" ] || awk -v t="$t" -v b="$best" 'BEGIN { exit !(t < b) }'; then best=$t; fi
-  done
-  echo "$best"
-}
+. "$(dirname "$0")/timing.sh"
 
 peak_kb() { # input output-folder; prints the converter's peak resident set in kB
   convert "$1" "$2" /usr/bin/time -o "$work/time.txt" -f "%M" >/dev/null 2>&1

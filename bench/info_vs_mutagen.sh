@@ -10,18 +10,7 @@ trap 'rm -rf "$work"' EXIT
 python=/usr/bin/python3
 per_format=200
 
-seconds() { # command... ; prints wall seconds of the best of three runs
-  local best=""
-  for _ in 1 2 3; do
-    local start end t
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    t=$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')
-    if [ -z "$best" ] || awk -v t="$t" -v b="$best" 'BEGIN { exit !(t < b) }'; then best=$t; fi
-  done
-  echo "$best"
-}
+. "$(dirname "$0")/timing.sh"
 
 # One master per format, then copies with their own titles where the format is cheap to retag.
 src="$work/src"
