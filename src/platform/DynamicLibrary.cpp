@@ -78,8 +78,8 @@ std::string ExecutableDir() {
     return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
-DynamicLibrary::DynamicLibrary(const std::string& path) {
-    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+DynamicLibrary::DynamicLibrary(const std::string& path, bool keepLoaded) {
+    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | (keepLoaded ? RTLD_NODELETE : 0));
 }
 
 DynamicLibrary::~DynamicLibrary() {

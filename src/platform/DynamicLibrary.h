@@ -25,7 +25,9 @@ std::string ExecutableDir();
 // A library opened with dlopen and closed on destruction.
 class DynamicLibrary {
 public:
-    explicit DynamicLibrary(const std::string& path);
+    // A library opened with keepLoaded stays mapped after it is closed, for libraries whose
+    // global state must outlive their use (FFmpeg keeps tables it allocates once).
+    explicit DynamicLibrary(const std::string& path, bool keepLoaded = false);
     ~DynamicLibrary();
     DynamicLibrary(const DynamicLibrary&) = delete;
     DynamicLibrary& operator=(const DynamicLibrary&) = delete;

@@ -10,9 +10,10 @@ namespace quillon {
 namespace {
 
 struct FFmpegLibraries {
-    DynamicLibrary Util{"libavutil.so." + std::to_string(LIBAVUTIL_VERSION_MAJOR)};
-    DynamicLibrary Resample{"libswresample.so." + std::to_string(LIBSWRESAMPLE_VERSION_MAJOR)};
-    DynamicLibrary Codec{"libavcodec.so." + std::to_string(LIBAVCODEC_VERSION_MAJOR)};
+    DynamicLibrary Util{"libavutil.so." + std::to_string(LIBAVUTIL_VERSION_MAJOR), true};
+    DynamicLibrary Resample{"libswresample.so." + std::to_string(LIBSWRESAMPLE_VERSION_MAJOR),
+                            true};
+    DynamicLibrary Codec{"libavcodec.so." + std::to_string(LIBAVCODEC_VERSION_MAJOR), true};
     FFmpegEntries entries;
     bool complete = true;
 };
