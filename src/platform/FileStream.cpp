@@ -27,7 +27,7 @@ namespace {
 
 constexpr size_t kWriteBufferSize = 256 * 1024;
 // Bytes kept of each end of a shared file.
-constexpr int64_t kSharedEndSize = 16 * 1024;
+constexpr int64_t kSharedEndSize = 8 * 1024;
 
 // The descriptors of the thread's active SharedReadScope, by file name.
 struct SharedFiles {

@@ -47,7 +47,7 @@ std::string RepairTwoByteText(const std::string& text) {
 }
 
 // The thousands separator of the user's locale; "," where the locale groups no digits.
-char ThousandsSeparator() {
+char UserThousandsSeparator() {
     try {
         // The locale must outlive the reference to its facet.
         const std::locale user("");
@@ -67,7 +67,8 @@ std::string FormatThousands(int32_t value) {
     if (digits.size() < 4) {
         digits.insert(0, 4 - digits.size(), '0');
     }
-    const char separator = ThousandsSeparator();
+    // Building the user's locale is costly, and its separator does not change while we run.
+    static const char separator = UserThousandsSeparator();
     std::string out;
     for (size_t i = 0; i < digits.size(); ++i) {
         if (i > 0 && (digits.size() - i) % 3 == 0) {
