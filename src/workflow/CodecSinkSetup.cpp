@@ -3,6 +3,7 @@
 #include "codecs/FLACOut.h"
 #include "codecs/MP3Out.h"
 #include "codecs/VorbisOut.h"
+#include "platform/CodePage.h"
 
 #include <string>
 
@@ -72,15 +73,19 @@ std::unique_ptr<TPcmFileOut> MakeVorbisSink(const SinkRequest& request, const Se
                                     [&](TVorbisBitRate v) { s.SetDesiredMaximumBitrate(v); });
     SetFromPosition<TVorbisBitRate>(settings, "DesiredMinimumBitrate", 16,
                                     [&](TVorbisBitRate v) { s.SetMinimumBitrate(v); });
-    s.AddComment("TITLE=" + request.tags.Title);
-    s.AddComment("ARTIST=" + request.tags.Artist);
-    s.AddComment("ALBUM=" + request.tags.Album);
+    // Vorbis comments are UTF-8; the tag texts are Latin-1.
+    const auto add = [&s](const char* name, const std::string& latin1) {
+        s.AddComment(name + Utf8FromLatin1(latin1));
+    };
+    add("TITLE=", request.tags.Title);
+    add("ARTIST=", request.tags.Artist);
+    add("ALBUM=", request.tags.Album);
     if (request.ripping) {
-        s.AddComment("TRACKNUMBER=" + std::to_string(request.trackNumber));
+        add("TRACKNUMBER=", std::to_string(request.trackNumber));
     }
-    s.AddComment("DATE=" + request.tags.Year);
-    s.AddComment("COMMENT=" + request.tags.Comment);
-    s.AddComment("GENRE=" + request.tags.Genre);
+    add("DATE=", request.tags.Year);
+    add("COMMENT=", request.tags.Comment);
+    add("GENRE=", request.tags.Genre);
     return sink;
 }
 

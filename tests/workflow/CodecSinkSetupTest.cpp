@@ -96,6 +96,11 @@ TEST(CodecSinkSetupTest, OggSinkTakesQualityBitRatesAndCommentsWithTheTrackOnlyW
     auto rip = Make<TVorbisOut>(Request("OGG", true), settings);
     ASSERT_EQ(rip->Comments().size(), 7u);
     EXPECT_EQ(rip->Comments()[3], "TRACKNUMBER=4");
+
+    SinkRequest accented = Request("OGG");
+    accented.tags.Title = "Caf\xE9";
+    EXPECT_EQ(Make<TVorbisOut>(accented, settings)->Comments()[0], "TITLE=Caf\xC3\xA9")
+        << "Latin-1 tag texts become UTF-8 comments";
 }
 
 TEST(CodecSinkSetupTest, FlacSinkAndTheTwoSourcesByExtension) {
