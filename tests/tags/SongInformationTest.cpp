@@ -98,9 +98,13 @@ TEST_F(SongInformationTest, TheLastCharacterChoosesTheExaminer) {
         std::string title, validMpeg, sampleRate;
     };
     const std::vector<Case> cases = {
-        {"song.flac", wav, "song.flac", "", ""}, {"song.wav", wav, "", "Yes", "8000 hz"},
-        {"song.WAV", wav, "", "Yes", "8000 hz"}, {"song.mp3", wav, "", "No", ""},
-        {"song.xy3", wav, "", "No", ""},         {"song.wma", wav, "", "", ""},
+        {"song.flac", wav, "song.flac", "", ""},
+        {"song.wav", wav, "", "Yes", "8000 hz"},
+        {"song.WAV", wav, "", "Yes", "8000 hz"},
+        {"song.mp3", wav, "", "No", ""},
+        {"song.xy3", wav, "", "No", ""},
+        {"song.wma", wav, "", "", ""},
+        {"caf\xC3\xA9.flac", wav, "caf\xE9.flac", "", ""},
     };
     for (const auto& c : cases) {
         const auto info = ReadSongInformation(Put(c.name, c.bytes));
