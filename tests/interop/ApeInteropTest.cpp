@@ -17,28 +17,7 @@ using test::HaveProgram;
 using test::Quote;
 using test::Shell;
 
-class ApeInteropTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!HaveProgram("lame")) {
-            GTEST_SKIP() << "lame not installed";
-        }
-        const std::string wav = dir_.File("tone.wav");
-        test::WriteTestWav(wav, 44100, 2, 3);
-        master_ = dir_.File("master.mp3");
-        ASSERT_EQ(Shell("lame --quiet -b 128 " + Quote(wav) + " " + Quote(master_)), 0);
-    }
-
-    std::string Copy(const std::string& name) {
-        const std::string file = dir_.File(name);
-        std::filesystem::copy_file(master_, file,
-                                   std::filesystem::copy_options::overwrite_existing);
-        return file;
-    }
-
-    test::TempDir dir_;
-    std::string master_;
-};
+using ApeInteropTest = test::LameMp3Test;
 
 // The APE items as mutagen sees them, "key=value" per line, values in UTF-8 with the parts
 // of a list value joined by "|".

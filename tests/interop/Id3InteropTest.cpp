@@ -21,30 +21,7 @@ using test::HaveProgram;
 using test::Quote;
 using test::Shell;
 
-// An MP3 file made by lame, shared by the tests of this file.
-class Id3InteropTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!HaveProgram("lame")) {
-            GTEST_SKIP() << "lame not installed";
-        }
-        const std::string wav = dir_.File("tone.wav");
-        test::WriteTestWav(wav, 44100, 2, 3);
-        master_ = dir_.File("master.mp3");
-        ASSERT_EQ(Shell("lame --quiet -b 128 " + Quote(wav) + " " + Quote(master_)), 0);
-    }
-
-    // A fresh copy of the untagged MP3.
-    std::string Copy(const std::string& name) {
-        const std::string file = dir_.File(name);
-        std::filesystem::copy_file(master_, file,
-                                   std::filesystem::copy_options::overwrite_existing);
-        return file;
-    }
-
-    test::TempDir dir_;
-    std::string master_;
-};
+using Id3InteropTest = test::LameMp3Test;
 
 // Frame texts as mutagen sees them, "ID=text" per line, in UTF-8.
 std::map<std::string, std::string> MutagenFrames(const std::string& file) {
