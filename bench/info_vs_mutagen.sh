@@ -55,7 +55,8 @@ for path in open(sys.argv[1]).read().splitlines():
 PY
 
 mutagen_time=$(seconds "$python" "$work/read.py" "$work/list.txt")
-quillon_info() { xargs -a "$work/list.txt" -d '\n' "$bin/quillon" info --json; }
+mapfile -t files <"$work/list.txt"
+quillon_info() { "$bin/quillon" info --json "${files[@]}"; }
 quillon_time=$(seconds quillon_info)
 quillon_info | "$python" -c "
 import json, sys

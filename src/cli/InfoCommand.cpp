@@ -62,10 +62,13 @@ void PrintHelp() {
                  "           record's fields and \"MPEG\" holding the stream facts\n";
 }
 
-// A JSON string of a text; texts are Latin-1 in the record, JSON gets UTF-8.
-void AppendJsonString(std::string& out, const std::string& utf8) {
+enum class Encoding { Utf8, Latin1 };
+
+// A JSON string of a text. Texts are Latin-1 in the record and become UTF-8 on the way, without
+// a converted copy: this runs for every field of every file.
+void AppendJsonString(std::string& out, const std::string& text, Encoding encoding) {
     out += '"';
-    for (const char c : utf8) {
+    for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (c == '"' || c == '\\') {
             out += '\\';
@@ -74,6 +77,9 @@ void AppendJsonString(std::string& out, const std::string& utf8) {
             char escape[8];
             std::snprintf(escape, sizeof escape, "\\u%04x", byte);
             out += escape;
+        } else if (byte >= 0x80 && encoding == Encoding::Latin1) {
+            out += static_cast<char>(0xC0 | (byte >> 6));
+            out += static_cast<char>(0x80 | (byte & 0x3F));
         } else {
             out += c;
         }
@@ -81,28 +87,34 @@ void AppendJsonString(std::string& out, const std::string& utf8) {
     out += '"';
 }
 
-void AppendJsonMember(std::string& out, const char* name, const std::string& utf8) {
+void AppendJsonMember(std::string& out, const char* name, const std::string& text,
+                      Encoding encoding = Encoding::Latin1) {
     if (out.back() != '{') {
         out += ',';
     }
-    AppendJsonString(out, name);
-    out += ':';
-    AppendJsonString(out, utf8);
+    out += '"';
+    out += name;
+    out += "\":";
+    AppendJsonString(out, text, encoding);
 }
 
 std::string JsonLine(const std::string& fileName, const SongInformation& info) {
-    std::string out = "{";
-    AppendJsonMember(out, "File", fileName);
+    std::string out;
+    out.reserve(1024);
+    out += '{';
+    AppendJsonMember(out, "File", fileName, Encoding::Utf8);
     for (const auto& [name, field] : kSongFields) {
-        AppendJsonMember(out, name, Utf8FromLatin1(info.*field));
+        AppendJsonMember(out, name, info.*field);
     }
     out += ",\"MPEG\":{";
     for (const auto& [name, field] : kMpegFields) {
-        AppendJsonMember(out, name, Utf8FromLatin1(info.MPEG.*field));
+        AppendJsonMember(out, name, info.MPEG.*field);
     }
     char duration[32];
     const auto end = std::to_chars(duration, duration + sizeof duration, info.MPEG.Duration).ptr;
-    out += ",\"Duration\":" + std::string(duration, end) + "}}";
+    out += ",\"Duration\":";
+    out.append(duration, end);
+    out += "}}\n";
     return out;
 }
 
@@ -176,7 +188,7 @@ int RunInfo(const std::vector<std::string>& args) {
                 std::string error;
                 const bool ok = ReadRecord(files[i], info, error);
                 results[i] = {ok, !ok    ? error
-                                  : json ? JsonLine(files[i], info) + "\n"
+                                  : json ? JsonLine(files[i], info)
                                          : PlainRecord(files[i], info)};
             }
             std::lock_guard lock(mutex);

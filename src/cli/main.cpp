@@ -33,6 +33,8 @@ void PrintUsage(std::ostream& out) {
 int main(int argc, char** argv) {
     using namespace quillon::cli;
     QCoreApplication app(argc, argv);
+    // Output goes through the C++ streams only; unsynced they buffer like stdio.
+    std::ios::sync_with_stdio(false);
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         PrintUsage(args.empty() ? std::cerr : std::cout);

@@ -37,6 +37,16 @@ struct SharedFiles {
 
 thread_local SharedFiles sharedFiles;
 
+// The shared entry of a file, opened on first use.
+SharedFile& SharedEntry(const std::string& fileName) {
+    auto [it, added] = sharedFiles.files.try_emplace(fileName, SharedFile{});
+    if (added) {
+        it->second.fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+        it->second.error = it->second.fd < 0 ? errno : 0;
+    }
+    return it->second;
+}
+
 } // namespace
 
 SharedReadScope::SharedReadScope() {
@@ -62,15 +72,11 @@ FileStream::FileStream(const std::string& fileName, Mode mode) : fileName_(fileN
     switch (mode) {
     case Mode::Read:
         if (sharedFiles.depth > 0) {
-            auto [it, added] = sharedFiles.files.try_emplace(fileName, SharedFile{});
-            if (added) {
-                it->second.fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-                it->second.error = it->second.fd < 0 ? errno : 0;
-            }
-            fd_ = it->second.fd;
-            errno = it->second.error;
+            SharedFile& shared = SharedEntry(fileName);
+            fd_ = shared.fd;
+            errno = shared.error;
             if (fd_ >= 0) {
-                shared_ = &it->second;
+                shared_ = &shared;
             }
         } else {
             fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
@@ -109,6 +115,14 @@ FileStream::FileStream(const std::string& fileName, Mode mode) : fileName_(fileN
 
 FileStream::~FileStream() {
     Close();
+}
+
+bool FileStream::Exists(const std::string& fileName) {
+    if (sharedFiles.depth > 0) {
+        const SharedFile& shared = SharedEntry(fileName);
+        return shared.fd >= 0 || (shared.error != ENOENT && shared.error != ENOTDIR);
+    }
+    return ::access(fileName.c_str(), F_OK) == 0;
 }
 
 void FileStream::Close() noexcept {

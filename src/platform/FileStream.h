@@ -40,6 +40,10 @@ public:
 
     const std::string& FileName() const { return fileName_; }
 
+    // True when a file (or folder) of that name exists. Inside a SharedReadScope it opens the
+    // file for the streams to come instead of asking separately.
+    static bool Exists(const std::string& fileName);
+
 private:
     void Close() noexcept;
     // Serves a read of a shared file from its kept ends; 0 when it must go to the file.

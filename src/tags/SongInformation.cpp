@@ -286,12 +286,11 @@ bool WriteAPE(const SongInformation& info, const std::string& fileName) {
 
 SongInformation ReadSongInformation(const std::string& fileName) {
     SongInformation info;
-    std::error_code error;
-    if (fileName.empty() || !std::filesystem::exists(fileName, error)) {
-        return info;
-    }
     // The examiners each open the file; let them share one descriptor.
     const SharedReadScope sharedFile;
+    if (fileName.empty() || !FileStream::Exists(fileName)) {
+        return info;
+    }
     const char last = fileName.back();
     switch (last == '3' ? '3' : AsciiUpper(std::string(1, last))[0]) {
     case '3':

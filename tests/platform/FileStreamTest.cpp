@@ -34,6 +34,14 @@ TEST(FileStreamTest, CreatedFileReplacesTheOldOneOnlyAtCommit) {
     EXPECT_EQ((std::vector<uint8_t>{'a', 'X', 'Y', 'd', 'e', 'f'}), ReadFileBytes(name));
 }
 
+TEST(FileStreamTest, ExistsOutsideASharedScope) {
+    TempDir dir;
+    WriteFileBytes(dir.File("a"), {1});
+    EXPECT_TRUE(FileStream::Exists(dir.File("a")));
+    EXPECT_FALSE(FileStream::Exists(dir.File("b")));
+    EXPECT_FALSE(FileStream::Exists(dir.File("a/b"))) << "a file is no folder";
+}
+
 TEST(FileStreamTest, OpenErrorsNameTheFile) {
     try {
         FileStream in("/nonexistent/x.wav", FileStream::Mode::Read);
@@ -106,6 +114,9 @@ TEST(SharedReadScopeTest, ReadsAnywhereGiveTheFileBytes) {
         }
     }
     EXPECT_EQ(100000, b.Size());
+    EXPECT_TRUE(FileStream::Exists(name));
+    EXPECT_TRUE(FileStream::Exists(dir.Path().string())) << "a folder exists too";
+    EXPECT_FALSE(FileStream::Exists(dir.File("missing")));
     EXPECT_THROW(FileStream(dir.File("missing"), FileStream::Mode::Read), EStreamError);
     EXPECT_THROW(FileStream(dir.File("missing"), FileStream::Mode::Read), EStreamError)
         << "a failed open is remembered with its error";
