@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <charconv>
 #include <condition_variable>
 #include <cstdio>
@@ -137,8 +138,10 @@ bool ReadRecord(const std::string& fileName, SongInformation& info, std::string&
     try {
         const SharedReadScope sharedFile;
         FileStream probe(fileName, FileStream::Mode::Read);
-        char byte = 0;
-        probe.Read(&byte, 1); // a folder opens but cannot be read
+        if (probe.IsFolder()) {
+            throw EStreamError("Cannot read from file \"" + fileName + "\". " +
+                               SystemErrorText(EISDIR));
+        }
         info = ReadSongInformation(fileName);
         return true;
     } catch (const std::exception& e) {

@@ -18,7 +18,8 @@ namespace quillon {
 struct SharedFile {
     int fd = -1;
     int error = 0;     // errno of a failed open, 0 when fd is valid
-    int64_t size = -1; // read-only files keep their size while they are examined; -1 until asked
+    int64_t size = -1; // read-only files keep their size while they are examined
+    bool folder = false;
     std::vector<unsigned char> head, tail;
     int64_t tailStart = 0;
 };
@@ -40,11 +41,17 @@ thread_local SharedFiles sharedFiles;
 // The shared entry of a file, opened on first use.
 SharedFile& SharedEntry(const std::string& fileName) {
     auto [it, added] = sharedFiles.files.try_emplace(fileName, SharedFile{});
+    SharedFile& shared = it->second;
     if (added) {
-        it->second.fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-        it->second.error = it->second.fd < 0 ? errno : 0;
+        shared.fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat st {};
+        if (shared.fd >= 0 && ::fstat(shared.fd, &st) == 0) {
+            shared.size = st.st_size;
+            shared.folder = S_ISDIR(st.st_mode);
+        }
+        shared.error = shared.fd < 0 ? errno : 0;
     }
-    return it->second;
+    return shared;
 }
 
 } // namespace
@@ -288,11 +295,16 @@ int64_t FileStream::Size() {
         throw EStreamError("Cannot read from file \"" + fileName_ + "\". " +
                            SystemErrorText(errno));
     }
-    if (shared_ != nullptr) {
-        shared_->size = st.st_size;
-    }
     const int64_t buffered = bufferStart_ + static_cast<int64_t>(writeBuffer_.size());
     return writeBuffer_.empty() ? st.st_size : std::max<int64_t>(st.st_size, buffered);
+}
+
+bool FileStream::IsFolder() {
+    if (shared_ != nullptr) {
+        return shared_->folder;
+    }
+    struct stat st {};
+    return ::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 void FileStream::SetSize(int64_t size) {

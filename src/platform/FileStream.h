@@ -32,6 +32,8 @@ public:
     int64_t Seek(int64_t offset, SeekOrigin origin) override;
     int64_t Size() override;
     void SetSize(int64_t size) override;
+    // True for a folder, which opens for reading but cannot be read.
+    bool IsFolder();
 
     // Writes out buffered data; raises EStreamError when the disk refuses it.
     void FlushBuffer();
