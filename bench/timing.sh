@@ -11,9 +11,9 @@ elapsed() { # command... ; prints the wall seconds of one run
 
 smaller() { awk -v a="$1" -v b="$2" 'BEGIN { print (b == "" || a < b) ? a : b }'; }
 
-seconds() { # command... ; prints the wall seconds of the best of three runs
+seconds() { # command... ; prints the wall seconds of the best of RUNS runs (default 3)
   local best=""
-  for _ in 1 2 3; do
+  for _ in $(seq "${RUNS:-3}"); do
     best=$(smaller "$(elapsed "$@")" "$best")
   done
   echo "$best"
