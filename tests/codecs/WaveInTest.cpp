@@ -12,27 +12,9 @@ namespace {
 
 using test::Chunk;
 using test::FormatData;
+using test::Le16Bytes;
+using test::MsExtra;
 using test::RiffWave;
-
-std::vector<uint8_t> Le16Bytes(std::initializer_list<int> values) {
-    std::vector<uint8_t> out;
-    for (int v : values) {
-        test::PutLE16(out, static_cast<uint32_t>(v & 0xFFFF));
-    }
-    return out;
-}
-
-// The seven coefficient pairs every Microsoft ADPCM file carries.
-std::vector<uint8_t> MsExtra(int samplesPerBlock, int pairs = 7) {
-    static const int kCoefs[7][2] = {{256, 0}, {512, -256}, {0, 0},     {192, 64},
-                                     {240, 0}, {460, -208}, {392, -232}};
-    std::vector<uint8_t> out = Le16Bytes({samplesPerBlock, pairs});
-    for (int i = 0; i < pairs; ++i) {
-        const auto pair = Le16Bytes({kCoefs[i % 7][0], kCoefs[i % 7][1]});
-        out.insert(out.end(), pair.begin(), pair.end());
-    }
-    return out;
-}
 
 class WaveInTest : public ::testing::Test {
 protected:

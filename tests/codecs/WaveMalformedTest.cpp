@@ -11,24 +11,9 @@ namespace {
 
 using test::Chunk;
 using test::FormatData;
+using test::Le16Bytes;
+using test::MsExtra;
 using test::RiffWave;
-
-std::vector<uint8_t> Le16Bytes(std::initializer_list<int> values) {
-    std::vector<uint8_t> out;
-    for (int v : values) {
-        test::PutLE16(out, static_cast<uint32_t>(v & 0xFFFF));
-    }
-    return out;
-}
-
-std::vector<uint8_t> MsExtra(int samplesPerBlock, int pairs) {
-    std::vector<uint8_t> out = Le16Bytes({samplesPerBlock, pairs});
-    for (int i = 0; i < pairs; ++i) {
-        const auto pair = Le16Bytes({256, 0});
-        out.insert(out.end(), pair.begin(), pair.end());
-    }
-    return out;
-}
 
 std::vector<uint8_t> ImaFile(int channels, int blockAlign, int samplesPerBlock, int bits = 4) {
     return RiffWave(
