@@ -25,6 +25,11 @@ std::unique_ptr<FFmpegLibraries> Load() {
     libraries->complete = libraries->complete && libraries->entries.name != nullptr;
     QUILLON_FFMPEG_ENTRIES(QUILLON_FFMPEG_RESOLVE)
 #undef QUILLON_FFMPEG_RESOLVE
+    if (libraries->complete) {
+        // Damaged input is reported through our own results; FFmpeg's notes on stderr would
+        // only clutter the terminal.
+        libraries->entries.av_log_set_level(AV_LOG_QUIET);
+    }
     return libraries;
 }
 

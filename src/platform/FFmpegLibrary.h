@@ -5,6 +5,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 #include <libswresample/swresample.h>
 }
 
@@ -23,6 +24,7 @@ namespace quillon {
     X(Codec, av_parser_close)                                                                      \
     X(Codec, av_packet_alloc)                                                                      \
     X(Codec, av_packet_free)                                                                       \
+    X(Util, av_log_set_level)                                                                      \
     X(Util, av_frame_alloc)                                                                        \
     X(Util, av_frame_free)                                                                         \
     X(Util, av_frame_unref)                                                                        \
