@@ -45,13 +45,7 @@ void TMP3Out::Prepare() {
         throw EPcmException("File name is not assigned.");
     }
     CreateOutputFile();
-    TPcmInput* input = Input();
-    try {
-        input->Init();
-    } catch (...) {
-        DiscardOutputFile();
-        throw;
-    }
+    TPcmInput* input = InitInput();
     try {
         bytesPerSample_ = input->GetBitsPerSample() / 8;
         channels_ = input->GetChannels();

@@ -80,13 +80,7 @@ void TVorbisOut::Prepare() {
         throw EPcmException("File name is not assigned.");
     }
     OpenOutput();
-    TPcmInput* input = Input();
-    try {
-        input->Init();
-    } catch (...) {
-        DiscardOutputFile();
-        throw;
-    }
+    TPcmInput* input = InitInput();
     try {
         InitEncoder();
     } catch (...) {

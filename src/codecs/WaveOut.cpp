@@ -69,15 +69,7 @@ void TWaveOut::Prepare() {
             CreateOutputFile();
         }
     }
-    TPcmInput* input = Input();
-    try {
-        input->Init();
-    } catch (...) {
-        if (!streamAssigned_) {
-            DiscardOutputFile();
-        }
-        throw;
-    }
+    TPcmInput* input = InitInput();
     try {
         const int sampleRate = input->GetSampleRate();
         const int bitsPerSample = input->GetBitsPerSample();

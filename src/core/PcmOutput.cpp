@@ -232,4 +232,15 @@ void TPcmFileOut::DiscardOutputFile() {
     }
 }
 
+TPcmInput* TPcmFileOut::InitInput() {
+    TPcmInput* input = Input();
+    try {
+        input->Init();
+    } catch (...) {
+        DiscardOutputFile();
+        throw;
+    }
+    return input;
+}
+
 } // namespace quillon

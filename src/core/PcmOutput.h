@@ -127,6 +127,9 @@ protected:
     void CloseOutputFile();
     // Drops the sink's own file without committing it (failures inside Prepare).
     void DiscardOutputFile();
+    // Initialises the input for Prepare and returns it; when that fails, the sink's new file is
+    // dropped and the failure passed on.
+    TPcmInput* InitInput();
 
     std::string fileName_;
     TFileOutputMode fileMode_ = foRewrite;
