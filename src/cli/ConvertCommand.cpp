@@ -5,7 +5,6 @@
 #include "workflow/ConvertRows.h"
 #include "workflow/Settings.h"
 
-#include <QCoreApplication>
 #include <atomic>
 #include <csignal>
 #include <iostream>
@@ -127,8 +126,7 @@ int RunConvert(const std::vector<std::string>& args) {
     return summary.failed > 0 ? 1 : status;
 }
 
-const CommandRegistrar registrar{
-    {"convert", "convert audio files to the format of the settings", RunConvert}};
+const CommandRegistrar registrar{{"convert", WorkflowCommandSummary("convert"), RunConvert}};
 
 } // namespace
 

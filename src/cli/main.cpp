@@ -1,50 +1,31 @@
 #include "cli/CommandRegistry.h"
+#include "platform/DynamicLibrary.h"
 
-#include <QCoreApplication>
+#include <cerrno>
+#include <cstring>
 #include <iostream>
-
-namespace quillon::cli {
-
-std::vector<Command>& Commands() {
-    static std::vector<Command> commands;
-    return commands;
-}
-
-CommandRegistrar::CommandRegistrar(Command command) {
-    Commands().push_back(std::move(command));
-}
+#include <unistd.h>
 
 namespace {
 
-void PrintUsage(std::ostream& out) {
-    out << "Usage: quillon COMMAND [ARGUMENTS...]\n\nCommands:\n";
-    for (const auto& command : Commands()) {
-        out << "  " << command.name
-            << std::string(command.name.size() < 10 ? 10 - command.name.size() : 1, ' ')
-            << command.summary << "\n";
-    }
-    out << "\n'quillon COMMAND --help' describes a command.\n";
+// Replaces this process with the workflow program beside it, which gets the same arguments.
+// Returns only when that program cannot be started.
+int HandOverToWorkflow(char** argv) {
+    const std::string program =
+        quillon::ExecutableDir() + "/" + std::string(quillon::cli::kWorkflowProgram);
+    argv[0] = const_cast<char*>(program.c_str());
+    std::cout.flush();
+    execv(program.c_str(), argv);
+    const int error = errno;
+    std::cerr << "quillon: cannot start " << program << ": " << std::strerror(error) << "\n";
+    return 127;
 }
 
 } // namespace
 
-} // namespace quillon::cli
-
 int main(int argc, char** argv) {
-    using namespace quillon::cli;
-    QCoreApplication app(argc, argv);
     // Output goes through the C++ streams only; unsynced they buffer like stdio.
     std::ios::sync_with_stdio(false);
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-        PrintUsage(args.empty() ? std::cerr : std::cout);
-        return args.empty() ? 2 : 0;
-    }
-    for (const auto& command : Commands()) {
-        if (command.name == args[0]) {
-            return command.run({args.begin() + 1, args.end()});
-        }
-    }
-    std::cerr << "quillon: unknown command '" << args[0] << "' (see 'quillon --help')\n";
-    return 2;
+    return quillon::cli::RunCommandLine({argv + 1, argv + argc},
+                                        [argv] { return HandOverToWorkflow(argv); });
 }
