@@ -31,26 +31,42 @@ done
 find "$work/files" -type f | sort >"$work/list.txt"
 count=$(wc -l <"$work/list.txt")
 
+# The script asks mutagen for the fields `quillon info` reports: the same tag fields of each
+# format, the stream facts mutagen knows and the file size.
 cat >"$work/read.py" <<'PY'
-import sys
+import os, sys
 from mutagen.apev2 import APEv2
 from mutagen.asf import ASF
 from mutagen.mp3 import MP3
 from mutagen.oggvorbis import OggVorbis
 from mutagen.wave import WAVE
 
-readers = {'mp3': MP3, 'ogg': OggVorbis, 'wav': WAVE, 'wma': ASF}
+fields = {
+    'mp3': (MP3, ['TIT2', 'TPE1', 'TALB', 'TRCK', 'TYER', 'TCON', 'COMM', 'TCOM', 'TENC', 'TCOP',
+                  'TLAN', 'WXXX', 'USLT']),
+    'ogg': (OggVorbis, ['title', 'artist', 'album', 'tracknumber', 'date', 'genre', 'comment',
+                        'description', 'performer']),
+    'wma': (ASF, ['Title', 'Author', 'WM/AlbumTitle', 'WM/TrackNumber', 'WM/Year', 'WM/Genre',
+                  'Description', 'WM/Lyrics']),
+    'ape': (APEv2, ['Title', 'Artist', 'Album', 'Track', 'Year', 'Genre', 'Comment', 'Copyright']),
+    'wav': (WAVE, []),
+}
+stream = ['length', 'bitrate', 'sample_rate', 'channels', 'mode', 'version', 'layer', 'protected']
+
+def text(values):
+    return '/'.join(str(value) for value in values) if values else ''
+
 for path in open(sys.argv[1]).read().splitlines():
-    ext = path.rsplit('.', 1)[1]
-    if ext == 'ape':
-        tags = APEv2(path)
-        print(path, tags.get('Title'), tags.get('Artist'), tags.get('Track'))
-        continue
-    f = readers[ext](path)
-    tags = f.tags or {}
-    info = f.info
-    print(path, tags.get('TIT2') or tags.get('title') or tags.get('Title'),
-          info.length, getattr(info, 'bitrate', 0), info.sample_rate, info.channels)
+    reader, keys = fields[path.rsplit('.', 1)[1]]
+    f = reader(path)
+    tags = f if reader is APEv2 else (f.tags or {})
+    if reader is MP3:
+        values = [text(tags.getall(key)) if tags else '' for key in keys]
+    else:
+        values = [text(tags.get(key)) for key in keys]
+    info = getattr(f, 'info', None)
+    values += [getattr(info, name, '') for name in stream]
+    print(path, os.path.getsize(path), *values, sep='\t')
 PY
 
 mapfile -t files <"$work/list.txt"
