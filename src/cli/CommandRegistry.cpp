@@ -14,14 +14,14 @@ CommandRegistrar::CommandRegistrar(Command command) {
     Commands().push_back(std::move(command));
 }
 
-std::string WorkflowCommandSummary(std::string_view name) {
+namespace {
+
+const CommandSummary* FindWorkflowCommand(std::string_view name) {
     const auto found =
         std::find_if(kWorkflowCommands.begin(), kWorkflowCommands.end(),
                      [&](const CommandSummary& command) { return command.name == name; });
-    return found != kWorkflowCommands.end() ? std::string(found->summary) : std::string();
+    return found != kWorkflowCommands.end() ? &*found : nullptr;
 }
-
-namespace {
 
 const Command* FindCommand(std::string_view name) {
     for (const auto& command : Commands()) {
@@ -53,12 +53,12 @@ void PrintUsage(std::ostream& out, bool withWorkflow) {
     out << "\n'quillon COMMAND --help' describes a command.\n";
 }
 
-bool IsWorkflowCommand(std::string_view name) {
-    return std::any_of(kWorkflowCommands.begin(), kWorkflowCommands.end(),
-                       [&](const CommandSummary& command) { return command.name == name; });
-}
-
 } // namespace
+
+std::string WorkflowCommandSummary(std::string_view name) {
+    const CommandSummary* command = FindWorkflowCommand(name);
+    return command != nullptr ? std::string(command->summary) : std::string();
+}
 
 int RunCommandLine(const std::vector<std::string>& args, const std::function<int()>& handOver) {
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
@@ -68,7 +68,7 @@ int RunCommandLine(const std::vector<std::string>& args, const std::function<int
     if (const Command* command = FindCommand(args[0])) {
         return command->run({args.begin() + 1, args.end()});
     }
-    if (handOver && IsWorkflowCommand(args[0])) {
+    if (handOver && FindWorkflowCommand(args[0]) != nullptr) {
         return handOver();
     }
     std::cerr << "quillon: unknown command '" << args[0] << "' (see 'quillon --help')\n";

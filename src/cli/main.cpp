@@ -14,7 +14,6 @@ int HandOverToWorkflow(char** argv) {
     const std::string program =
         quillon::ExecutableDir() + "/" + std::string(quillon::cli::kWorkflowProgram);
     argv[0] = const_cast<char*>(program.c_str());
-    std::cout.flush();
     execv(program.c_str(), argv);
     const int error = errno;
     std::cerr << "quillon: cannot start " << program << ": " << std::strerror(error) << "\n";
