@@ -50,6 +50,20 @@ bool IsMpegLayer3Source(const TWaveFormatEx& format) {
            format.nSamplesPerSec <= 48000;
 }
 
+// The checks that converting and unpreparing share: a stream, and a header that was prepared.
+MmResult CheckPreparedHeader(HAcmStream stream, const TAcmStreamHeader* header) {
+    if (stream == nullptr) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    if (header == nullptr) {
+        return MMSYSERR_INVALPARAM;
+    }
+    if ((header->fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED) == 0) {
+        return ACMERR_UNPREPARED;
+    }
+    return MMSYSERR_NOERROR;
+}
+
 } // namespace
 
 // An open conversion: the MPEG audio parser and decoder, the resampler to the target format,
@@ -391,14 +405,8 @@ MmResult acmStreamPrepareHeader(HAcmStream stream, TAcmStreamHeader* header, uin
 }
 
 MmResult acmStreamConvert(HAcmStream stream, TAcmStreamHeader* header, uint32_t) {
-    if (stream == nullptr) {
-        return MMSYSERR_INVALHANDLE;
-    }
-    if (header == nullptr) {
-        return MMSYSERR_INVALPARAM;
-    }
-    if ((header->fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED) == 0) {
-        return ACMERR_UNPREPARED;
+    if (const MmResult refused = CheckPreparedHeader(stream, header); refused != MMSYSERR_NOERROR) {
+        return refused;
     }
     try {
         return stream->Convert(*header);
@@ -408,14 +416,8 @@ MmResult acmStreamConvert(HAcmStream stream, TAcmStreamHeader* header, uint32_t)
 }
 
 MmResult acmStreamUnprepareHeader(HAcmStream stream, TAcmStreamHeader* header, uint32_t) {
-    if (stream == nullptr) {
-        return MMSYSERR_INVALHANDLE;
-    }
-    if (header == nullptr) {
-        return MMSYSERR_INVALPARAM;
-    }
-    if ((header->fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED) == 0) {
-        return ACMERR_UNPREPARED;
+    if (const MmResult refused = CheckPreparedHeader(stream, header); refused != MMSYSERR_NOERROR) {
+        return refused;
     }
     header->fdwStatus &= ~ACMSTREAMHEADER_STATUSF_PREPARED;
     return MMSYSERR_NOERROR;

@@ -6,6 +6,17 @@
 
 namespace quillon {
 
+std::string MonoStereoText(unsigned channels) {
+    switch (channels) {
+    case 1:
+        return "Mono";
+    case 2:
+        return "Stereo";
+    default:
+        return "Unknown";
+    }
+}
+
 std::u16string TrimBlanks16(std::u16string_view text) {
     size_t begin = 0;
     size_t end = text.size();

@@ -6,7 +6,10 @@
 
 namespace quillon {
 
-// Text helpers of the Ogg and WMA examiners and the file-info summaries.
+// Text helpers of the examiners and the file-info summaries.
+
+// "Mono" for one channel, "Stereo" for two, "Unknown" otherwise.
+std::string MonoStereoText(unsigned channels);
 
 // Removes leading and trailing code units of 32 or below (blanks, NULs, controls).
 std::u16string TrimBlanks16(std::u16string_view text);

@@ -1,6 +1,7 @@
 #include "tags/WAVfile.h"
 
 #include "platform/FileStream.h"
+#include "tags/InfoText.h"
 
 #include <algorithm>
 #include <array>
@@ -132,14 +133,7 @@ bool TWAVfile::ReadInfo(const std::string& fileName) {
 }
 
 std::string TWAVfile::ChannelMode() const {
-    switch (channelNumber_) {
-    case 1:
-        return "Mono";
-    case 2:
-        return "Stereo";
-    default:
-        return "Unknown";
-    }
+    return MonoStereoText(channelNumber_);
 }
 
 double TWAVfile::Duration() const {

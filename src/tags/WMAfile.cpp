@@ -256,14 +256,7 @@ bool TWMAfile::ReadInfo(const std::string& fileName) {
 }
 
 std::string TWMAfile::ChannelMode() const {
-    switch (channelModeID_) {
-    case 1:
-        return "Mono";
-    case 2:
-        return "Stereo";
-    default:
-        return "Unknown";
-    }
+    return MonoStereoText(channelModeID_);
 }
 
 } // namespace quillon

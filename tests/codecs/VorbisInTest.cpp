@@ -32,13 +32,7 @@ protected:
     std::string ReadOutcome(std::vector<uint8_t>& out) {
         TVorbisIn in;
         in.SetFileName(file);
-        try {
-            out = test::ReadAll(in, 5000);
-        } catch (const EPcmException& e) {
-            in.Reset();
-            return e.what();
-        }
-        return "";
+        return test::ReadAllOrError(in, out, 5000);
     }
 
     TempDir dir;

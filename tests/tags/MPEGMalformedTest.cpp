@@ -11,15 +11,10 @@ namespace {
 using test::Bytes;
 using test::Concat;
 using test::MpegFrames;
+using test::PutBE32At;
 using test::WriteFileBytes;
 
 constexpr uint32_t kMp3Header = 0xFFFB9000;
-
-void PutBE32At(Bytes& bytes, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        bytes[at + i] = static_cast<uint8_t>(value >> (24 - 8 * i));
-    }
-}
 
 Bytes WithXing(uint32_t frames, uint32_t bytes) {
     Bytes content = MpegFrames(kMp3Header, 417, 40);

@@ -13,16 +13,11 @@ using test::Bytes;
 using test::BytesOf;
 using test::Concat;
 using test::MpegFrames;
+using test::PutBE32At;
 using test::WriteFileBytes;
 
 // MPEG 1 Layer III, 128 kbit/s, 44100 Hz, no CRC, stereo: 417-byte frames.
 constexpr uint32_t kMp3Header = 0xFFFB9000;
-
-void PutBE32At(Bytes& bytes, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        bytes[at + i] = static_cast<uint8_t>(value >> (24 - 8 * i));
-    }
-}
 
 // Frames whose first frame carries a VBR header of the given kind at `offset`.
 Bytes WithVbrHeader(Bytes frames, const std::string& id, size_t offset, uint32_t frameCount,
