@@ -158,13 +158,13 @@ void ReadWMA(const std::string& fileName, SongInformation& info) {
     info.MPEG.SampleRate = Hertz(wma.SampleRate());
     info.MPEG.Duration = wma.Duration();
     info.MPEG.BitRate = std::to_string(wma.BitRate()) + " kbit";
-    info.Title = Latin1FromUtf16(wma.Title());
-    info.Artist = Latin1FromUtf16(wma.Artist());
-    info.Album = Latin1FromUtf16(wma.Album());
-    info.Year = Latin1FromUtf16(wma.Year());
-    info.Genre = Latin1FromUtf16(wma.Genre());
-    info.Comment = Latin1FromUtf16(wma.Comment());
-    info.Lyrics = Latin1FromUtf16(wma.Lyrics());
+    info.Title = Utf8FromUtf16(wma.Title());
+    info.Artist = Utf8FromUtf16(wma.Artist());
+    info.Album = Utf8FromUtf16(wma.Album());
+    info.Year = Utf8FromUtf16(wma.Year());
+    info.Genre = Utf8FromUtf16(wma.Genre());
+    info.Comment = Utf8FromUtf16(wma.Comment());
+    info.Lyrics = Utf8FromUtf16(wma.Lyrics());
     info.Track = TrackText(wma.Track());
 }
 

@@ -185,7 +185,7 @@ uint32_t TrackNumber(const std::u16string& text, uint16_t type) {
         return 0;
     }
     if (type == kUnicodeType) {
-        return TrackFromText(Latin1FromUtf16(TrimBlanks16(text)));
+        return TrackFromText(Utf8FromUtf16(TrimBlanks16(text)));
     }
     if (type >= kFirstNumericType && type <= kLastNumericType) {
         const uint32_t high = text.size() > 1 && type != kWordType ? text[1] : 0;

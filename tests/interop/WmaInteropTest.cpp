@@ -25,7 +25,7 @@ protected:
         return file;
     }
     static std::string Text(const std::u16string& text) {
-        return Utf8FromLatin1(Latin1FromUtf16(text));
+        return Utf8FromUtf16(text);
     }
     test::TempDir dir_;
 };
