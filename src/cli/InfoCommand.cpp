@@ -1,5 +1,4 @@
 #include "cli/CommandRegistry.h"
-#include "platform/CodePage.h"
 #include "platform/FileStream.h"
 #include "tags/SongInformation.h"
 
@@ -63,11 +62,8 @@ void PrintHelp() {
                  "           record's fields and \"MPEG\" holding the stream facts\n";
 }
 
-enum class Encoding { Utf8, Latin1 };
-
-// A JSON string of a text. Texts are Latin-1 in the record and become UTF-8 on the way, without
-// a converted copy: this runs for every field of every file.
-void AppendJsonString(std::string& out, const std::string& text, Encoding encoding) {
+// A JSON string of a UTF-8 text.
+void AppendJsonString(std::string& out, const std::string& text) {
     out += '"';
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
@@ -78,9 +74,6 @@ void AppendJsonString(std::string& out, const std::string& text, Encoding encodi
             char escape[8];
             std::snprintf(escape, sizeof escape, "\\u%04x", byte);
             out += escape;
-        } else if (byte >= 0x80 && encoding == Encoding::Latin1) {
-            out += static_cast<char>(0xC0 | (byte >> 6));
-            out += static_cast<char>(0x80 | (byte & 0x3F));
         } else {
             out += c;
         }
@@ -88,22 +81,21 @@ void AppendJsonString(std::string& out, const std::string& text, Encoding encodi
     out += '"';
 }
 
-void AppendJsonMember(std::string& out, const char* name, const std::string& text,
-                      Encoding encoding = Encoding::Latin1) {
+void AppendJsonMember(std::string& out, const char* name, const std::string& text) {
     if (out.back() != '{') {
         out += ',';
     }
     out += '"';
     out += name;
     out += "\":";
-    AppendJsonString(out, text, encoding);
+    AppendJsonString(out, text);
 }
 
 std::string JsonLine(const std::string& fileName, const SongInformation& info) {
     std::string out;
     out.reserve(1024);
     out += '{';
-    AppendJsonMember(out, "File", fileName, Encoding::Utf8);
+    AppendJsonMember(out, "File", fileName);
     for (const auto& [name, field] : kSongFields) {
         AppendJsonMember(out, name, info.*field);
     }
@@ -123,10 +115,10 @@ std::string PlainRecord(const std::string& fileName, const SongInformation& info
     std::ostringstream out;
     out << "File: " << fileName << "\n";
     for (const auto& [name, field] : kSongFields) {
-        out << "  " << name << ": " << Utf8FromLatin1(info.*field) << "\n";
+        out << "  " << name << ": " << info.*field << "\n";
     }
     for (const auto& [name, field] : kMpegFields) {
-        out << "  MPEG." << name << ": " << Utf8FromLatin1(info.MPEG.*field) << "\n";
+        out << "  MPEG." << name << ": " << info.MPEG.*field << "\n";
     }
     out << "  MPEG.Duration: " << info.MPEG.Duration << "\n";
     return out.str();

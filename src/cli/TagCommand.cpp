@@ -1,5 +1,4 @@
 #include "cli/CommandRegistry.h"
-#include "platform/CodePage.h"
 #include "platform/FileStream.h"
 #include "tags/SongInformation.h"
 
@@ -36,9 +35,9 @@ void PrintHelp() {
            "                        [--copyright C] [--language L] [--link U] [--lyrics L]\n\n"
            "Replaces the given tag fields of a file and keeps the others as they are read.\n"
            "The extension chooses the tags: .mp3 gets an ID3v2.3 tag (all fields) and an\n"
-           "ID3v1 tag, .ogg Vorbis comments and .ape an APE tag (title, artist, album,\n"
-           "track, year, genre, comment; APE also copyright). Other tags and frames in the\n"
-           "file are not kept. Texts are stored in Latin-1; other characters become '?'.\n"
+           "ID3v1 tag, .ogg and .flac Vorbis comments and .ape an APE tag (title, artist,\n"
+           "album, track, year, genre, comment; APE also copyright). Other frames in the\n"
+           "file are kept. ID3v1 holds Latin-1 only; the other tags keep every character.\n"
            "An empty value clears a field; --track takes a number (anything else clears it).\n";
 }
 
@@ -71,7 +70,7 @@ int RunTag(const std::vector<std::string>& args) {
         if (i + 1 >= args.size()) {
             return Fail(arg + " needs a value");
         }
-        changes.emplace_back(option->second, Latin1FromUtf8(args[++i]));
+        changes.emplace_back(option->second, args[++i]);
     }
     if (file.empty()) {
         return Fail("no file given (see 'quillon tag --help')");

@@ -1,13 +1,13 @@
 #include "tags/APEtag.h"
 
-#include "platform/FileStream.h"
+#include "platform/CodePage.h"
 #include "tags/TagFileReader.h"
+#include "tags/TagFileRewrite.h"
 #include "tags/TagTextRules.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <vector>
 
 namespace quillon {
 
@@ -15,17 +15,10 @@ namespace {
 
 constexpr int64_t kID3v1Size = 128;
 constexpr int64_t kFooterSize = 32;
-constexpr size_t kValueLimit = 250;
-// Longer keys match nothing; the rest of such a key is read but not kept.
-constexpr size_t kKeyLimit = 256;
 constexpr uint32_t kHasHeader = 0x80000000u;
-
-// The items this tag handles, in the order they are written.
-constexpr std::array<const char*, 8> kItemKeys = {"Title", "Artist", "Album",   "Track",
-                                                  "Year",  "Genre",  "Comment", "Copyright"};
-enum ItemIndex { iiTitle, iiArtist, iiAlbum, iiTrack, iiYear, iiGenre, iiComment, iiCopyright };
-
-using RawTexts = std::array<std::string, kItemKeys.size()>;
+constexpr uint32_t kIsHeader = 0x20000000u;
+// Items areas beyond this size (pictures of a few MiB are common) are not read.
+constexpr int64_t kMaxItemsArea = int64_t{64} << 20;
 
 uint32_t GetLE32(const uint8_t* p) {
     return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
@@ -37,11 +30,32 @@ void PutLE32(std::vector<uint8_t>& out, uint32_t value) {
     }
 }
 
-// What lies at the end of a file: the footer and whether an ID3v1 tag follows it.
-struct TailInfo {
+bool SameKey(std::string_view a, std::string_view b) {
+    return AsciiUpper(TrimBlanks(a)) == AsciiUpper(TrimBlanks(b));
+}
+
+// Gives a Stream the Seek/ReadExact/Size shape of TagFileReader.
+class StreamReader {
+public:
+    explicit StreamReader(Stream& stream) : stream_(stream) {}
+    int64_t Size() { return stream_.Size(); }
+    void Seek(int64_t position) { stream_.SetPosition(position); }
+    bool ReadExact(void* buffer, size_t count) { return stream_.ReadExact(buffer, count); }
+
+private:
+    Stream& stream_;
+};
+
+// What lies at the end of a file: the footer, whether an ID3v1 tag follows it, the items, and
+// how many bytes at the end hold tags.
+struct Tail {
     int64_t fileSize = 0;
     int64_t dataShift = 0;
     std::array<uint8_t, kFooterSize> footer{};
+    std::vector<APEItem> items;
+    // Bytes that a rewrite replaces: any ID3v1 tag plus the APE tag with a header that is
+    // really there; -1 when the footer's size is not filled exactly by its items.
+    int64_t tagBytes = 0;
 
     bool HasFooter() const { return std::memcmp(footer.data(), "APETAGEX", 8) == 0; }
     uint32_t Version() const { return GetLE32(footer.data() + 8); }
@@ -50,8 +64,39 @@ struct TailInfo {
     uint32_t Flags() const { return GetLE32(footer.data() + 20); }
 };
 
-// Reads the footer area; false when the file is too short or cannot be read.
-template <typename File> bool ReadTail(File& file, TailInfo& tail) {
+// Parses items from an items area; true when exactly `count` items fill it.
+bool ParseItems(const std::vector<uint8_t>& area, uint32_t count, std::vector<APEItem>& items) {
+    size_t position = 0;
+    for (uint32_t n = 0; n < count; ++n) {
+        if (area.size() - position < 8) {
+            return false;
+        }
+        const uint32_t valueSize = GetLE32(&area[position]);
+        const uint32_t flags = GetLE32(&area[position + 4]);
+        position += 8;
+        const auto keyEnd =
+            std::find(area.begin() + static_cast<ptrdiff_t>(position), area.end(), 0);
+        if (keyEnd == area.end()) {
+            return false;
+        }
+        const auto keyStart = area.begin() + static_cast<ptrdiff_t>(position);
+        position = static_cast<size_t>(keyEnd - area.begin()) + 1;
+        if (valueSize > area.size() - position) {
+            return false;
+        }
+        APEItem item;
+        item.Key.assign(keyStart, keyEnd);
+        item.Flags = flags;
+        item.Value.assign(area.begin() + static_cast<ptrdiff_t>(position),
+                          area.begin() + static_cast<ptrdiff_t>(position + valueSize));
+        items.push_back(std::move(item));
+        position += valueSize;
+    }
+    return position == area.size();
+}
+
+// Reads the end of a file; false when the file is too short or cannot be read.
+template <typename File> bool ReadTail(File& file, Tail& tail) {
     tail.fileSize = file.Size();
     if (tail.fileSize < kID3v1Size) {
         return false;
@@ -63,146 +108,95 @@ template <typename File> bool ReadTail(File& file, TailInfo& tail) {
     }
     tail.dataShift = std::memcmp(mark, "TAG", 3) == 0 ? kID3v1Size : 0;
     file.Seek(tail.fileSize - tail.dataShift - kFooterSize);
-    return file.ReadExact(tail.footer.data(), tail.footer.size());
-}
-
-// Number of bytes at the end of the file that hold tags: any ID3v1 tag plus the APE tag with
-// its header. -1 when the footer states a size that cannot be right, so that no audio data is
-// cut on its word.
-template <typename File> int64_t TagBytesAtEnd(File& file, const TailInfo& tail) {
+    if (!file.ReadExact(tail.footer.data(), tail.footer.size())) {
+        return false;
+    }
+    tail.tagBytes = tail.dataShift;
     if (!tail.HasFooter()) {
-        return tail.dataShift;
+        return true;
     }
+    tail.tagBytes = -1;
     const int64_t tagSize = tail.TagSize();
-    if (tagSize < kFooterSize || tail.dataShift + tagSize > tail.fileSize) {
-        return -1;
+    if (tagSize < kFooterSize || tagSize - kFooterSize > kMaxItemsArea ||
+        tail.dataShift + tagSize > tail.fileSize) {
+        return true;
     }
-    int64_t length = tail.dataShift + tagSize;
-    if ((tail.Flags() & kHasHeader) != 0 && length + kFooterSize <= tail.fileSize) {
+    const int64_t itemsStart = tail.fileSize - tail.dataShift - tagSize;
+    std::vector<uint8_t> area(static_cast<size_t>(tagSize - kFooterSize));
+    file.Seek(itemsStart);
+    if (!file.ReadExact(area.data(), area.size())) {
+        return true;
+    }
+    if (!ParseItems(area, tail.ItemCount(), tail.items)) {
+        return true;
+    }
+    tail.tagBytes = tail.dataShift + tagSize;
+    if ((tail.Flags() & kHasHeader) != 0 && itemsStart >= kFooterSize) {
         // Only a header that is really there is cut with the tag.
-        char mark[8] = {};
-        file.Seek(tail.fileSize - length - kFooterSize);
-        if (file.ReadExact(mark, sizeof mark) && std::memcmp(mark, "APETAGEX", 8) == 0) {
-            length += kFooterSize;
+        char header[8] = {};
+        file.Seek(itemsStart - kFooterSize);
+        if (file.ReadExact(header, sizeof header) && std::memcmp(header, "APETAGEX", 8) == 0) {
+            tail.tagBytes += kFooterSize;
         }
     }
-    return length;
+    return true;
 }
 
-// Adapts FileStream to the Seek/ReadExact/Size shape that TagFileReader has.
-class WritableFile {
-public:
-    explicit WritableFile(const std::string& fileName)
-        : file_(fileName, FileStream::Mode::ReadWrite) {}
-    int64_t Size() { return file_.Size(); }
-    void Seek(int64_t position) { file_.SetPosition(position); }
-    bool ReadExact(void* buffer, size_t count) { return file_.ReadExact(buffer, count); }
-    FileStream& Stream() { return file_; }
-
-private:
-    FileStream file_;
-};
-
-// Converts a version 2000 value from UTF-8 to single-byte text. The conversion stops, keeping
-// what it has produced, at a truncated sequence or a malformed following byte.
-std::string SingleByteFromUtf8(std::string_view text) {
-    std::string out;
-    size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<uint8_t>(text[i]);
-        if (lead < 0x80) {
-            out.push_back(static_cast<char>(lead));
-            ++i;
-            continue;
-        }
-        size_t following = 1;
-        uint32_t code = lead & 0x1F;
-        if ((lead & 0x20) != 0) {
-            // Four-byte sequences are decoded too, so that a character beyond the 16-bit
-            // range does not end the text.
-            following = (lead & 0xF8) == 0xF0 ? 3 : 2;
-            code = following == 3 ? lead & 0x07 : lead & 0x0F;
-        }
-        if (i + following >= text.size()) {
-            return out;
-        }
-        for (size_t k = 1; k <= following; ++k) {
-            const auto next = static_cast<uint8_t>(text[i + k]);
-            if (next < 0x80 || next > 0xBF) {
-                return out;
-            }
-            code = (code << 6) | (next & 0x3F);
-        }
-        out.push_back(code <= 0xFF ? static_cast<char>(code) : '?');
-        i += following + 1;
-    }
+std::vector<uint8_t> HeaderOrFooter(uint32_t version, uint32_t size, uint32_t count,
+                                    uint32_t flags) {
+    std::vector<uint8_t> out = {'A', 'P', 'E', 'T', 'A', 'G', 'E', 'X'};
+    PutLE32(out, version);
+    PutLE32(out, size);
+    PutLE32(out, count);
+    PutLE32(out, flags);
+    out.insert(out.end(), 8, 0);
     return out;
 }
 
-void ScanItems(const std::string& fileName, const TailInfo& tail, int32_t size, RawTexts& raw) {
-    try {
-        TagFileReader file(fileName);
-        file.Seek(tail.fileSize - tail.dataShift - size);
-        const uint32_t count = tail.ItemCount();
-        for (uint32_t item = 0; item < count; ++item) {
-            uint8_t head[8];
-            if (!file.ReadExact(head, sizeof head)) {
-                return;
-            }
-            const uint32_t valueSize = GetLE32(head);
-            std::string key;
-            for (;;) {
-                char c = 0;
-                if (!file.ReadExact(&c, 1)) {
-                    return;
-                }
-                if (c == '\0') {
-                    break;
-                }
-                if (key.size() < kKeyLimit) {
-                    key.push_back(c);
-                }
-            }
-            const int64_t valuePosition = file.Position();
-            std::string value(kValueLimit, '\0');
-            file.Read(value.data(), std::min<size_t>(valueSize, kValueLimit));
-            value = TrimBlanks(value);
-            const std::string wanted = AsciiUpper(TrimBlanks(key));
-            for (size_t i = 0; i < kItemKeys.size(); ++i) {
-                if (wanted == AsciiUpper(kItemKeys[i])) {
-                    raw[i] = tail.Version() > 1000 ? SingleByteFromUtf8(value) : value;
-                    break;
-                }
-            }
-            file.Seek(valuePosition + int64_t{valueSize});
+std::vector<uint8_t> BuildTag(const std::vector<APEItem>& items, bool version2000) {
+    std::vector<uint8_t> body;
+    for (const APEItem& item : items) {
+        // Version 1000 texts were single-byte; every text of a version 2000 tag is UTF-8.
+        const std::string value =
+            version2000 && item.IsText() ? Utf8FromUtf8OrLatin1(item.Value) : item.Value;
+        const bool terminate = item.Terminated && !version2000;
+        PutLE32(body, static_cast<uint32_t>(value.size() + (terminate ? 1 : 0)));
+        PutLE32(body, item.Flags);
+        body.insert(body.end(), item.Key.begin(), item.Key.end());
+        body.push_back(0);
+        body.insert(body.end(), value.begin(), value.end());
+        if (terminate) {
+            body.push_back(0);
         }
-    } catch (const std::exception&) {
-        // A read failure ends the scan; what was read so far stays.
     }
+    const auto size = static_cast<uint32_t>(body.size() + kFooterSize);
+    const auto count = static_cast<uint32_t>(items.size());
+    const uint32_t version = version2000 ? 2000 : 1000;
+    const uint32_t flags = version2000 ? kHasHeader : 0;
+    std::vector<uint8_t> tag;
+    if (version2000) {
+        tag = HeaderOrFooter(version, size, count, flags | kIsHeader);
+    }
+    tag.insert(tag.end(), body.begin(), body.end());
+    const std::vector<uint8_t> footer = HeaderOrFooter(version, size, count, flags);
+    tag.insert(tag.end(), footer.begin(), footer.end());
+    return tag;
 }
 
-std::vector<uint8_t> BuildTag(const RawTexts& raw) {
-    std::vector<uint8_t> tag;
-    uint32_t items = 0;
-    for (size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i].empty()) {
-            continue;
+// Rewrites the file with its tags at the end replaced by newTag (which may be empty). False,
+// with the file untouched, when the tags there cannot be measured safely.
+bool ReplaceTail(const std::string& fileName, const std::vector<uint8_t>& newTag) {
+    return RewriteThroughTempFile(fileName, [&](Stream& original, TagRewriteOutput& output) {
+        StreamReader reader(original);
+        Tail tail;
+        if (!ReadTail(reader, tail) || tail.tagBytes < 0) {
+            return false;
         }
-        PutLE32(tag, static_cast<uint32_t>(raw[i].size() + 1));
-        PutLE32(tag, 0);
-        tag.insert(tag.end(), kItemKeys[i], kItemKeys[i] + std::strlen(kItemKeys[i]) + 1);
-        tag.insert(tag.end(), raw[i].begin(), raw[i].end());
-        tag.push_back(0);
-        ++items;
-    }
-    const auto size = static_cast<uint32_t>(tag.size() + kFooterSize);
-    tag.insert(tag.end(), {'A', 'P', 'E', 'T', 'A', 'G', 'E', 'X'});
-    PutLE32(tag, 1000);
-    PutLE32(tag, size);
-    PutLE32(tag, items);
-    PutLE32(tag, 0);
-    tag.insert(tag.end(), 8, 0);
-    return tag;
+        original.SetPosition(0);
+        output.CopyRange(original, tail.fileSize - tail.tagBytes);
+        output.Write(newTag);
+        return true;
+    });
 }
 
 } // namespace
@@ -215,38 +209,53 @@ void TAPEtag::Clear() {
     exists_ = false;
     versionID_ = 0;
     size_ = 0;
-    track_ = 0;
-    for (std::string* text :
-         {&title_, &artist_, &album_, &year_, &genre_, &comment_, &copyright_}) {
-        text->clear();
+    items_.clear();
+}
+
+std::string TAPEtag::Text(std::string_view key) const {
+    for (auto item = items_.rbegin(); item != items_.rend(); ++item) {
+        if (item->IsText() && SameKey(item->Key, key)) {
+            return TrimBlanks(Utf8FromUtf8OrLatin1(item->Value));
+        }
+    }
+    return {};
+}
+
+uint8_t TAPEtag::Track() const {
+    return TrackFromText(Text("Track"));
+}
+
+void TAPEtag::SetTrack(uint8_t value) {
+    if (value != Track()) {
+        SetText("Track", value != 0 ? std::to_string(value) : std::string());
     }
 }
 
-void TAPEtag::SetTitle(std::string_view value) {
-    title_ = TrimBlanks(value);
-}
-void TAPEtag::SetArtist(std::string_view value) {
-    artist_ = TrimBlanks(value);
-}
-void TAPEtag::SetAlbum(std::string_view value) {
-    album_ = TrimBlanks(value);
-}
-void TAPEtag::SetYear(std::string_view value) {
-    year_ = TrimBlanks(value);
-}
-void TAPEtag::SetGenre(std::string_view value) {
-    genre_ = TrimBlanks(value);
-}
-void TAPEtag::SetComment(std::string_view value) {
-    comment_ = TrimBlanks(value);
-}
-void TAPEtag::SetCopyright(std::string_view value) {
-    copyright_ = TrimBlanks(value);
+void TAPEtag::SetText(std::string_view key, std::string_view value) {
+    const std::string text = TrimBlanks(value);
+    if (text == Text(key)) {
+        return;
+    }
+    // The first item of the key takes the new text in its place; later ones would hide it.
+    auto first = std::find_if(items_.begin(), items_.end(),
+                              [&](const APEItem& item) { return SameKey(item.Key, key); });
+    if (first != items_.end()) {
+        items_.erase(std::remove_if(first + 1, items_.end(),
+                                    [&](const APEItem& item) { return SameKey(item.Key, key); }),
+                     items_.end());
+        if (text.empty()) {
+            items_.erase(first);
+        } else {
+            *first = APEItem{first->Key, 0, text, true};
+        }
+    } else if (!text.empty()) {
+        items_.push_back(APEItem{std::string(key), 0, text, true});
+    }
 }
 
 bool TAPEtag::ReadTag(const std::string& fileName) {
     Clear();
-    TailInfo tail;
+    Tail tail;
     try {
         TagFileReader file(fileName);
         if (!ReadTail(file, tail)) {
@@ -261,91 +270,33 @@ bool TAPEtag::ReadTag(const std::string& fileName) {
     exists_ = true;
     versionID_ = static_cast<int32_t>(tail.Version());
     size_ = static_cast<int32_t>(tail.TagSize());
-    RawTexts raw;
-    ScanItems(fileName, tail, size_, raw);
-    title_ = raw[iiTitle];
-    artist_ = raw[iiArtist];
-    album_ = raw[iiAlbum];
-    track_ = TrackFromText(raw[iiTrack]);
-    year_ = raw[iiYear];
-    genre_ = raw[iiGenre];
-    comment_ = raw[iiComment];
-    copyright_ = raw[iiCopyright];
+    items_ = std::move(tail.items);
     return true;
 }
 
 bool TAPEtag::RemoveTag(const std::string& fileName) {
     try {
-        TailInfo tail;
-        int64_t length = 0;
-        {
-            TagFileReader file(fileName);
-            if (!ReadTail(file, tail)) {
-                return false;
-            }
-            length = TagBytesAtEnd(file, tail);
-        }
-        if (length < 0) {
-            return false;
-        }
-        if (length == 0) {
-            return true;
-        }
-        FileStream file(fileName, FileStream::Mode::ReadWrite);
-        file.SetSize(tail.fileSize - length);
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
-bool TAPEtag::WriteTag(const std::string& fileName) {
-    RawTexts raw;
-    raw[iiTitle] = title_;
-    raw[iiArtist] = artist_;
-    raw[iiAlbum] = album_;
-    raw[iiTrack] = track_ != 0 ? std::to_string(track_) : std::string();
-    raw[iiYear] = year_;
-    raw[iiGenre] = genre_;
-    raw[iiComment] = comment_;
-    raw[iiCopyright] = copyright_;
-    const std::vector<uint8_t> tag = BuildTag(raw);
-
-    try {
-        WritableFile file(fileName);
-        TailInfo tail;
+        TagFileReader file(fileName);
+        Tail tail;
         if (!ReadTail(file, tail)) {
             return false;
         }
-        const int64_t length = TagBytesAtEnd(file, tail);
-        if (length < 0) {
-            return false;
-        }
-        // The old tags are kept in memory until the new one is safely on disk, so that a
-        // failed write (a full disk) can put them back.
-        const int64_t keep = tail.fileSize - length;
-        std::vector<uint8_t> oldTags(static_cast<size_t>(length));
-        file.Seek(keep);
-        if (!file.ReadExact(oldTags.data(), oldTags.size())) {
-            return false;
-        }
-        FileStream& stream = file.Stream();
-        try {
-            stream.SetSize(keep);
-            stream.SetPosition(keep);
-            stream.Write(tag.data(), tag.size());
-            stream.FlushBuffer();
-            return true;
-        } catch (const std::exception&) {
-            stream.SetSize(keep);
-            stream.SetPosition(keep);
-            stream.Write(oldTags.data(), oldTags.size());
-            stream.FlushBuffer();
-            return false;
+        if (tail.tagBytes == 0) {
+            return true; // nothing to cut
         }
     } catch (const std::exception&) {
         return false;
     }
+    return ReplaceTail(fileName, {});
+}
+
+bool TAPEtag::WriteTag(const std::string& fileName) {
+    const bool version2000 =
+        versionID_ > 1000 || std::any_of(items_.begin(), items_.end(), [](const APEItem& item) {
+            return item.IsText() && std::any_of(item.Value.begin(), item.Value.end(),
+                                                [](char c) { return (c & 0x80) != 0; });
+        });
+    return ReplaceTail(fileName, BuildTag(items_, version2000));
 }
 
 } // namespace quillon

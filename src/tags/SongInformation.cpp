@@ -309,8 +309,7 @@ SongInformation ReadSongInformation(const std::string& fileName) {
         ReadWAV(fileName, info);
         break;
     default:
-        // File names are UTF-8; the record holds Latin-1 texts.
-        info.Title = Latin1FromUtf8(std::filesystem::path(fileName).filename().string());
+        info.Title = std::filesystem::path(fileName).filename().string();
         break;
     }
     return info;

@@ -1,9 +1,10 @@
 #include "tags/TagFileRewrite.h"
 
 #include "platform/FileStream.h"
+#include "platform/ReplacementFile.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,55 +14,6 @@ namespace quillon {
 namespace {
 
 constexpr size_t kCopyChunk = 1024 * 1024;
-
-// Owns the temporary file until it is renamed into place.
-class TempFile {
-public:
-    explicit TempFile(std::string name) : name_(std::move(name)) {}
-    ~TempFile() {
-        Close();
-        if (!name_.empty()) {
-            ::unlink(name_.c_str());
-        }
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
-    bool Create() {
-        // An old file of this name is replaced; unlinking it first means a symbolic link
-        // planted under the name cannot redirect the write elsewhere.
-        if (::unlink(name_.c_str()) != 0 && errno != ENOENT) {
-            name_.clear();
-            return false;
-        }
-        fd_ = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd_ < 0) {
-            name_.clear();
-            return false;
-        }
-        return true;
-    }
-    int Fd() const { return fd_; }
-    bool Close() {
-        if (fd_ < 0) {
-            return true;
-        }
-        const bool ok = ::fsync(fd_) == 0 && ::close(fd_) == 0;
-        fd_ = -1;
-        return ok;
-    }
-    bool RenameTo(const std::string& target) {
-        if (::rename(name_.c_str(), target.c_str()) != 0) {
-            return false;
-        }
-        name_.clear();
-        return true;
-    }
-
-private:
-    std::string name_;
-    int fd_ = -1;
-};
 
 std::string ResolveLinks(const std::string& fileName) {
     std::error_code error;
@@ -95,6 +47,18 @@ void TagRewriteOutput::CopyRest(Stream& source) {
     }
 }
 
+void TagRewriteOutput::CopyRange(Stream& source, int64_t count) {
+    std::vector<uint8_t> chunk(static_cast<size_t>(std::min<int64_t>(count, kCopyChunk)));
+    while (count > 0) {
+        const auto want = static_cast<size_t>(std::min<int64_t>(count, kCopyChunk));
+        if (!source.ReadExact(chunk.data(), want)) {
+            throw EStreamError("Unexpected end of file");
+        }
+        Write(chunk.data(), want);
+        count -= static_cast<int64_t>(want);
+    }
+}
+
 void TagRewriteOutput::Flush() {
     size_t done = 0;
     while (done < buffer_.size()) {
@@ -120,23 +84,22 @@ bool RewriteThroughTempFile(const std::string& fileName, const TagRewriteProduce
         }
         // Opening for writing checks that the caller may change the file and locks it.
         FileStream original(target, FileStream::Mode::ReadWrite);
-        TempFile temp(target + "~");
-        if (!temp.Create()) {
-            return false;
-        }
+        ReplacementFile replacement(target);
         if (::geteuid() == 0) {
             // Best effort: keep the owner when the superuser rewrites someone else's file.
-            [[maybe_unused]] const int ignored = ::fchown(temp.Fd(), info.st_uid, info.st_gid);
+            [[maybe_unused]] const int ignored =
+                ::fchown(replacement.Fd(), info.st_uid, info.st_gid);
         }
-        if (::fchmod(temp.Fd(), info.st_mode & 07777) != 0) {
+        if (::fchmod(replacement.Fd(), info.st_mode & 07777) != 0) {
             return false;
         }
-        TagRewriteOutput output(temp.Fd());
+        TagRewriteOutput output(replacement.Fd());
         if (!produce(original, output)) {
             return false;
         }
         output.Flush();
-        return temp.Close() && temp.RenameTo(target);
+        replacement.Publish();
+        return true;
     } catch (const std::exception&) {
         return false;
     }

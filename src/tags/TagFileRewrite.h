@@ -19,6 +19,9 @@ public:
     void Write(const std::vector<uint8_t>& data) { Write(data.data(), data.size()); }
     // Copies the source from its current position to its end.
     void CopyRest(Stream& source);
+    // Copies count bytes from the source's current position; raises EStreamError when the
+    // source ends first.
+    void CopyRange(Stream& source, int64_t count);
     void Flush();
 
 private:
@@ -30,10 +33,10 @@ private:
 // into the output. Returns false to abandon the rebuild; may also raise.
 using TagRewriteProducer = std::function<bool(Stream& original, TagRewriteOutput& output)>;
 
-// Rebuilds a file whose start changes (a tag in front of the audio data) through a temporary
-// file named like the file with "~" appended. The finished temporary file takes the file's
-// place by an atomic rename, so the file is never missing and a failure at any step leaves it
-// untouched and removes the temporary file. The new file keeps the old one's permissions; a
+// Rebuilds a file whose tags change, at its start or its end, through a ReplacementFile: the
+// new content is written completely beside the file, synced, and takes the file's place by an
+// atomic rename, so the file is never missing and a failure at any step (or a kill) leaves it
+// untouched and no temporary file behind. The new file keeps the old one's permissions; a
 // symbolic link is followed and the file it points to is rebuilt. The file must be writable
 // by the caller and is locked against other writers while it is rebuilt. Never raises.
 bool RewriteThroughTempFile(const std::string& fileName, const TagRewriteProducer& produce);

@@ -1,6 +1,5 @@
 #include "workflow/ConvertEngine.h"
 
-#include "platform/CodePage.h"
 #include "workflow/OutputFileName.h"
 #include "workflow/Playlist.h"
 
@@ -70,9 +69,8 @@ ConvertSummary TConvertEngine::Convert(std::vector<ConvertRow>& rows, const Sett
         }
         const int number = static_cast<int>(i) + 1;
         const std::string output =
-            MakeOutputFileName(pattern, number, format, Utf8FromLatin1(row.Tags.Title),
-                               Utf8FromLatin1(row.Tags.Artist), folder);
-        playlist.Add(output, Utf8FromLatin1(row.Tags.Artist + "-" + row.Tags.Title),
+            MakeOutputFileName(pattern, number, format, row.Tags.Title, row.Tags.Artist, folder);
+        playlist.Add(output, row.Tags.Artist + "-" + row.Tags.Title,
                      static_cast<int>(std::lround(row.Duration)));
         if (OnFileStarted) {
             OnFileStarted(number, output);

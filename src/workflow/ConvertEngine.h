@@ -15,7 +15,7 @@ namespace quillon {
 struct ConvertRow {
     std::string FileName; // the input file (UTF-8 path)
     bool Checked = true;
-    TrackTags Tags;      // Latin-1 texts
+    TrackTags Tags;      // UTF-8 texts
     double Duration = 0; // seconds
     std::string Status = "not converted";
 };

@@ -18,7 +18,7 @@ TEST(FileStreamTest, CreatedFileReplacesTheOldOneOnlyAtCommit) {
         EXPECT_EQ((std::vector<uint8_t>{1, 2, 3}), ReadFileBytes(name));
     }
     EXPECT_EQ((std::vector<uint8_t>{1, 2, 3}), ReadFileBytes(name)) << "abandoned: old file kept";
-    EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(dir.Path()), {}))
+    EXPECT_EQ(1, dir.Count())
         << "no temporary file left behind";
 
     FileStream out(name, FileStream::Mode::Create);

@@ -60,36 +60,54 @@ TEST(APEtagTest, ReadsItemsWithKeysInAnyCaseAndAnId3v1TagBehind) {
     EXPECT_EQ(t.Copyright(), "(c)");
 }
 
-TEST(APEtagTest, LongValuesGiveTheirFirst250Bytes) {
-    test::TempDir dir;
-    const std::string file = dir.File("long.ape");
-    WriteFileBytes(file, Concat({kAudio, ApeTag({ApeItem("Comment", std::string(600, 'x')),
-                                                 ApeItem("Title", "Next")})}));
-    const TAPEtag t = ReadBack(file);
-    EXPECT_EQ(t.Comment(), std::string(250, 'x'));
-    EXPECT_EQ(t.Title(), "Next");
-}
-
-TEST(APEtagTest, Version2000ValuesAreConvertedFromUtf8) {
+TEST(APEtagTest, TextsAreUtf8AndLongValuesAreWhole) {
     const struct {
-        const char* utf8;
-        const char* latin1;
+        uint32_t version;
+        const char* stored;
+        const char* text;
     } cases[] = {
-        {"caf\xC3\xA9", "caf\xE9"},
-        {"\xE2\x82\xAC 5", "? 5"},       // outside Latin-1
-        {"a\xF0\x9F\x98\x80 b", "a? b"}, // four-byte sequence
-        {"ab\xC3", "ab"},                // truncated sequence
-        {"ab\xC3(cd", "ab"},             // bad following byte
+        {2000, "caf\xC3\xA9", "caf\xC3\xA9"},
+        {2000, "\xE6\x9D\xB1\xE4\xBA\xAC \xF0\x9F\x98\x80",
+         "\xE6\x9D\xB1\xE4\xBA\xAC \xF0\x9F\x98\x80"},
+        {1000, "caf\xC3\xA9", "caf\xC3\xA9"}, // UTF-8 written by newer taggers
+        {1000, "caf\xE9", "caf\xC3\xA9"},     // single-byte text of older ones
     };
     test::TempDir dir;
     const std::string file = dir.File("u.ape");
     for (const auto& c : cases) {
-        WriteFileBytes(file, Concat({kAudio, ApeTag({ApeItem("Title", c.utf8)}, 2000)}));
-        EXPECT_EQ(ReadBack(file).Title(), c.latin1) << c.utf8;
+        WriteFileBytes(file, Concat({kAudio, ApeTag({ApeItem("Title", c.stored)}, c.version)}));
+        EXPECT_EQ(ReadBack(file).Title(), c.text) << c.stored;
     }
-    // Version 1000 values are taken byte for byte.
-    WriteFileBytes(file, Concat({kAudio, ApeTag({ApeItem("Title", "caf\xC3\xA9")}, 1000)}));
-    EXPECT_EQ(ReadBack(file).Title(), "caf\xC3\xA9");
+    WriteFileBytes(file, Concat({kAudio, ApeTag({ApeItem("Comment", std::string(6000, 'x')),
+                                                 ApeItem("Title", "Next")})}));
+    const TAPEtag t = ReadBack(file);
+    EXPECT_EQ(t.Comment(), std::string(6000, 'x'));
+    EXPECT_EQ(t.Title(), "Next");
+}
+
+TEST(APEtagTest, RewriteKeepsOtherItemsAndUpgradesForNonLatinTexts) {
+    test::TempDir dir;
+    const std::string file = dir.File("keep.ape");
+    const std::string picture("c.jpg\0\xFF\xD8\x00\x01", 10);
+    Bytes cover = ApeItem("Cover Art (Front)", picture);
+    cover[4] = 2; // binary item
+    const Bytes gain = ApeItem("REPLAYGAIN_TRACK_GAIN", "-6.5 dB");
+    WriteFileBytes(file, Concat({kAudio, ApeTag({ApeItem("Title", "Old"), cover, gain})}));
+    TAPEtag tag = ReadBack(file);
+    tag.SetTitle("\xE6\x9D\xB1\xE4\xBA\xAC");
+    tag.SetArtist("\xCE\x91\xCE\xB8");
+    ASSERT_TRUE(tag.WriteTag(file));
+    const TAPEtag back = ReadBack(file);
+    EXPECT_EQ(back.VersionID(), 2000);
+    EXPECT_EQ(back.Title(), "\xE6\x9D\xB1\xE4\xBA\xAC");
+    EXPECT_EQ(back.Artist(), "\xCE\x91\xCE\xB8");
+    ASSERT_EQ(back.Items().size(), 4u);
+    EXPECT_EQ(back.Items()[1].Flags, 2u);
+    EXPECT_EQ(back.Items()[1].Value, picture);
+    EXPECT_EQ(back.Items()[2].Value, "-6.5 dB");
+    const Bytes bytes = ReadFileBytes(file);
+    EXPECT_TRUE(std::equal(kAudio.begin(), kAudio.end(), bytes.begin()));
+    EXPECT_EQ(dir.Count(), 1);
 }
 
 TEST(APEtagTest, WritesTheExactBytesOfATitleOnlyTag) {

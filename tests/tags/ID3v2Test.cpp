@@ -208,33 +208,5 @@ TEST(ID3v2Test, ShortOrMissingFilesAreRefusedUntouched) {
     EXPECT_FALSE(std::filesystem::exists(dir.File("missing.mp3")));
 }
 
-TEST(ID3v2Test, AFailedRebuildLeavesTheFileAsItWas) {
-    test::TempDir dir;
-    const std::string file = dir.File("blocked.mp3");
-    WriteFileBytes(file, kAudio);
-    // A folder where the temporary file would go makes the rebuild fail.
-    std::filesystem::create_directory(file + "~");
-    TID3v2 tag;
-    tag.SetTitle("x");
-    EXPECT_FALSE(tag.WriteTag(file));
-    EXPECT_EQ(ReadFileBytes(file), kAudio);
-    EXPECT_TRUE(std::filesystem::is_directory(file + "~"));
-}
-
-TEST(ID3v2Test, RebuildFollowsSymbolicLinksAndReplacesAnOldTemporaryFile) {
-    test::TempDir dir;
-    const std::string target = dir.File("real.mp3");
-    const std::string link = dir.File("link.mp3");
-    WriteFileBytes(target, kAudio);
-    WriteFileBytes(target + "~", BytesOf("leftover"));
-    std::filesystem::create_symlink(target, link);
-    TID3v2 tag;
-    tag.SetTitle("x");
-    ASSERT_TRUE(tag.WriteTag(link));
-    EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_EQ(ReadFileBytes(target), Concat({tag.BuildTag(), kAudio}));
-    EXPECT_FALSE(std::filesystem::exists(target + "~"));
-}
-
 } // namespace
 } // namespace quillon
