@@ -68,12 +68,22 @@ ConvertSummary TConvertEngine::Convert(std::vector<ConvertRow>& rows, const Sett
         if (!row.Checked) {
             continue;
         }
+        // Numbers follow the row positions, so a file's name does not depend on whether the
+        // files before it converted.
         const int number = static_cast<int>(i) + 1;
         const std::string output =
-            MakeOutputFileName(pattern, number, format, Utf8FromLatin1(row.Tags.Title),
-                               Utf8FromLatin1(row.Tags.Artist), folder);
-        playlist.Add(output, Utf8FromLatin1(row.Tags.Artist + "-" + row.Tags.Title),
-                     static_cast<int>(std::lround(row.Duration)));
+            !row.OutputFileName.empty()
+                ? row.OutputFileName
+                : MakeOutputFileName(pattern, number, format, Utf8FromLatin1(row.Tags.Title),
+                                     Utf8FromLatin1(row.Tags.Artist), folder);
+        std::error_code existsError;
+        if (KeepExistingOutputs && std::filesystem::exists(output, existsError)) {
+            ++summary.skipped;
+            if (OnFileSkipped) {
+                OnFileSkipped(number, output);
+            }
+            continue;
+        }
         if (OnFileStarted) {
             OnFileStarted(number, output);
         }
@@ -85,6 +95,9 @@ ConvertSummary TConvertEngine::Convert(std::vector<ConvertRow>& rows, const Sett
                 OnFileFailed(number, message);
             }
         } else {
+            // Only files that were written belong in the playlist.
+            playlist.Add(output, Utf8FromLatin1(row.Tags.Artist + "-" + row.Tags.Title),
+                         static_cast<int>(std::lround(row.Duration)));
             row.Status = "Complete";
             ++summary.converted;
             if (OnFileDone) {
