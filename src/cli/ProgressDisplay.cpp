@@ -1,6 +1,5 @@
 #include "cli/ProgressDisplay.h"
 
-#include <algorithm>
 #include <unistd.h>
 
 namespace quillon::cli {
@@ -19,11 +18,19 @@ std::string BaseName(const std::string& path) {
 ProgressDisplay::ProgressDisplay(std::ostream& out, std::vector<double> durations)
     : out_(out), terminal_(isatty(STDERR_FILENO)), weights_(std::move(durations)),
       start_(std::chrono::steady_clock::now()) {
-    // Without every length known, each file counts the same.
-    if (std::any_of(weights_.begin(), weights_.end(), [](double d) { return d <= 0; })) {
-        std::fill(weights_.begin(), weights_.end(), 1.0);
-    }
+    // A file of unknown length counts as long as the average of the known ones, or all files
+    // the same when no length is known.
+    double known = 0;
+    int knownCount = 0;
     for (const double weight : weights_) {
+        if (weight > 0) {
+            known += weight;
+            ++knownCount;
+        }
+    }
+    const double fallback = knownCount > 0 ? known / knownCount : 1.0;
+    for (double& weight : weights_) {
+        weight = weight > 0 ? weight : fallback;
         total_ += weight;
     }
 }
