@@ -15,21 +15,21 @@ namespace quillon::cli {
 
 namespace {
 
-// The options and the fields they set.
+// The long options and the fields they set.
 const std::array<std::pair<const char*, std::string SongInformation::*>, 13> kOptions = {{
-    {"--title", &SongInformation::Title},
-    {"--artist", &SongInformation::Artist},
-    {"--album", &SongInformation::Album},
-    {"--track", &SongInformation::Track},
-    {"--year", &SongInformation::Year},
-    {"--genre", &SongInformation::Genre},
-    {"--comment", &SongInformation::Comment},
-    {"--composer", &SongInformation::Composer},
-    {"--encoder", &SongInformation::Encoder},
-    {"--copyright", &SongInformation::Copyright},
-    {"--language", &SongInformation::Language},
-    {"--link", &SongInformation::Link},
-    {"--lyrics", &SongInformation::Lyrics},
+    {"title", &SongInformation::Title},
+    {"artist", &SongInformation::Artist},
+    {"album", &SongInformation::Album},
+    {"track", &SongInformation::Track},
+    {"year", &SongInformation::Year},
+    {"genre", &SongInformation::Genre},
+    {"comment", &SongInformation::Comment},
+    {"composer", &SongInformation::Composer},
+    {"encoder", &SongInformation::Encoder},
+    {"copyright", &SongInformation::Copyright},
+    {"language", &SongInformation::Language},
+    {"link", &SongInformation::Link},
+    {"lyrics", &SongInformation::Lyrics},
 }};
 
 const char* const kDescription =
@@ -41,14 +41,15 @@ const char* const kDescription =
     "An empty value clears a field. Prints a line for each file; the exit status is 1\n"
     "when any file could not be tagged.\n";
 
-// What keeps a file from being rewritten in its folder, once it could be read.
-std::string WriteProblem(const std::string& file) {
+// What kept a file that could be read from being rewritten in its folder; otherwise the
+// writer's own words.
+std::string WriteProblem(const std::string& file, const std::string& otherwise) {
     const std::string parent = std::filesystem::path(file).parent_path().string();
     if (access(file.c_str(), W_OK) != 0 ||
         access(parent.empty() ? "." : parent.c_str(), W_OK) != 0) {
         return std::string(kPermissionDenied);
     }
-    return "cannot write the tags";
+    return otherwise;
 }
 
 // Tags one file; "" on success, otherwise the problem in the words of InputFile.h.
@@ -65,12 +66,12 @@ TagFile(const std::string& file,
             info.*field = value;
         }
         if (!WriteSongInformation(info, file)) {
-            return WriteProblem(file);
+            return WriteProblem(file, "cannot write the tags");
         }
     } catch (const EUnsupportedTagFormat&) {
         return std::string(kNotTaggedFormat);
     } catch (const std::exception& e) {
-        return e.what();
+        return WriteProblem(file, e.what());
     }
     return {};
 }
@@ -79,15 +80,17 @@ int RunTag(const std::vector<std::string>& args) {
     std::vector<std::pair<std::string SongInformation::*, std::string>> changes;
     OptionParser parser("tag", "tag [OPTIONS] FILE...", kDescription);
     for (const auto& [name, field] : kOptions) {
-        const std::string option = std::string(name).substr(2);
-        parser.Value(option, 0, "TEXT", "set the " + option + " (empty to clear)",
-                     [&changes, field](const std::string& value) {
-                         if (field == &SongInformation::Track && !value.empty()) {
-                             int track = -1;
+        const bool track = field == &SongInformation::Track;
+        parser.Value(name, 0, track ? "NUMBER" : "TEXT",
+                     std::string("set the ") + name + (track ? ", 0 to 255" : "") +
+                         " (empty to clear)",
+                     [&changes, field, track](const std::string& value) {
+                         if (track && !value.empty()) {
+                             int number = -1;
                              const auto [end, error] =
-                                 std::from_chars(value.data(), value.data() + value.size(), track);
+                                 std::from_chars(value.data(), value.data() + value.size(), number);
                              if (error != std::errc() || end != value.data() + value.size() ||
-                                 track < 0 || track > 255) {
+                                 number < 0 || number > 255) {
                                  return "invalid value '" + value +
                                         "' for --track; valid values: 0 to 255, or empty to clear";
                              }

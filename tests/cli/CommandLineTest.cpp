@@ -140,6 +140,12 @@ TEST(CommandLineTest, WordsUnreadableFilesAlikeInEveryCommand) {
     EXPECT_NE(std::string::npos, output.find("quillon tag: missing.mp3: no such file\n")) << output;
     EXPECT_EQ(0, Quillon(dir, "info good.mp3", output));
     EXPECT_NE(std::string::npos, output.find("Artist: Band")) << output;
+
+    // A file that reads but cannot be written.
+    chmod(dir.File("good.mp3").c_str(), 0444);
+    EXPECT_EQ(1, Quillon(dir, "tag --artist X good.mp3", output, unprivileged));
+    EXPECT_NE(std::string::npos, output.find("quillon tag: good.mp3: permission denied\n"))
+        << output;
 }
 
 TEST(CommandLineTest, StoresCheckedSettingsAndListsThemAsJson) {
