@@ -1,5 +1,7 @@
 #include "cli/CommandRegistry.h"
 
+#include "cli/OptionParser.h"
+
 #include <algorithm>
 #include <iostream>
 
@@ -44,7 +46,8 @@ void PrintUsage(std::ostream& out, bool withWorkflow) {
     }
     std::sort(listed.begin(), listed.end(),
               [](const CommandSummary& a, const CommandSummary& b) { return a.name < b.name; });
-    out << "Usage: quillon COMMAND [ARGUMENTS...]\n\nCommands:\n";
+    out << "Usage: quillon COMMAND [OPTIONS] [ARGUMENTS...]\n"
+           "       quillon --help | --version\n\nCommands:\n";
     for (const auto& command : listed) {
         out << "  " << command.name
             << std::string(command.name.size() < 10 ? 10 - command.name.size() : 1, ' ')
@@ -65,13 +68,18 @@ int RunCommandLine(const std::vector<std::string>& args, const std::function<int
         PrintUsage(args.empty() ? std::cerr : std::cout, handOver != nullptr);
         return args.empty() ? 2 : 0;
     }
+    if (args[0] == "--version" || args[0] == "-V") {
+        std::cout << VersionText() << "\n";
+        return 0;
+    }
     if (const Command* command = FindCommand(args[0])) {
         return command->run({args.begin() + 1, args.end()});
     }
     if (handOver && FindWorkflowCommand(args[0]) != nullptr) {
         return handOver();
     }
-    std::cerr << "quillon: unknown command '" << args[0] << "' (see 'quillon --help')\n";
+    std::cerr << "quillon: unknown " << (args[0].rfind('-', 0) == 0 ? "option" : "command") << " '"
+              << args[0] << "' (see 'quillon --help')\n";
     return 2;
 }
 

@@ -31,8 +31,9 @@ struct CommandSummary {
     std::string_view summary;
 };
 inline constexpr std::string_view kWorkflowProgram = "quillon-workflow";
-inline constexpr std::array<CommandSummary, 1> kWorkflowCommands = {{
+inline constexpr std::array<CommandSummary, 2> kWorkflowCommands = {{
     {"convert", "convert audio files to the format of the settings"},
+    {"settings", "list, show and change the stored settings"},
 }};
 
 // The summary of a workflow command, for its registrar.

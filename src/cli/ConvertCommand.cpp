@@ -1,12 +1,17 @@
 #include "cli/CommandRegistry.h"
+#include "cli/InputFile.h"
+#include "cli/OptionParser.h"
 #include "cli/ProgressDisplay.h"
 #include "codecs/CodecLibraries.h"
+#include "codecs/WaveOut.h"
 #include "workflow/ConvertEngine.h"
 #include "workflow/ConvertRows.h"
 #include "workflow/Settings.h"
 
 #include <atomic>
+#include <charconv>
 #include <csignal>
+#include <filesystem>
 #include <iostream>
 
 namespace quillon::cli {
@@ -19,111 +24,228 @@ void OnInterrupt(int) {
     interrupted = true;
 }
 
-void PrintHelp() {
-    std::cout << "Usage: quillon convert FILE... [--set NAME=VALUE]... [--wav-type pcm|ima]\n"
-                 "                       [--block-size BYTES]\n\n"
-                 "Converts audio files one after another into the output format, folder and file\n"
-                 "names of the settings, with their tags, and writes a playlist when the settings\n"
-                 "ask for one.\n\n"
-                 "  --set NAME=VALUE   overrides a setting for this run, for example\n"
-                 "                     --set RipToFormat=WAV --set ConvFilePath=/tmp/out\n"
-                 "                     (RipToFormat, ConvFilePath, OutputFileNameFormat,\n"
-                 "                     SavePlayList and the encoder settings)\n"
-                 "  --wav-type TYPE    WAV output as pcm (default) or ima (IMA ADPCM)\n"
-                 "  --block-size BYTES IMA ADPCM block size, a multiple of 4 (default 512)\n";
+const char* const kDescription =
+    "Converts audio files one after another into the output format, folder and file\n"
+    "names of the settings, with their tags, and writes a playlist when the settings\n"
+    "ask for one. Outputs are numbered by the position of their input on the command\n"
+    "line. Existing outputs are overwritten unless --no-clobber is given.\n";
+
+// The format an output file name asks for by its extension: "" without one.
+std::optional<std::string> FormatOfName(const std::string& fileName, std::string& problem) {
+    const std::string extension = UpperExtension(fileName);
+    if (extension.empty()) {
+        return std::string();
+    }
+    const SettingDefinition& formats = *FindSetting("RipToFormat");
+    const SettingCheck check = CheckSettingValue(formats, extension.substr(1));
+    if (!check.value) {
+        problem = "cannot tell the output format from the ending of '" + fileName +
+                  "'; valid endings: ." + [&] {
+                      std::string list;
+                      for (const auto& entry : formats.entries) {
+                          list += (list.empty() ? "" : ", .") + entry;
+                      }
+                      return list;
+                  }();
+    }
+    return check.value;
 }
 
-int Fail(const std::string& message) {
-    std::cerr << "quillon convert: " << message << "\n";
-    return 2;
-}
+struct ConvertOptions {
+    std::string output;
+    bool noClobber = false;
+    bool blockSizeGiven = false;
+    WavOutputOptions wav;
+};
 
 int RunConvert(const std::vector<std::string>& args) {
+    Settings settings = SettingsStore::Load();
+    ConvertOptions options;
+    OptionParser parser("convert", "convert [OPTIONS] FILE...", kDescription);
+    parser
+        .Value("set", 0, "NAME=VALUE",
+               "override a setting for this run, for example\n"
+               "--set RipToFormat=WAV --set ConvFilePath=/tmp/out\n"
+               "('quillon settings list' shows them all)",
+               [&](const std::string& text) {
+                   const SettingAssignment assignment = ParseSettingAssignment(text);
+                   if (assignment.check.value) {
+                       settings.Set(assignment.name, *assignment.check.value);
+                   }
+                   return assignment.check.problem;
+               })
+        .Value("output", 'o', "FILE",
+               "write the one input to FILE; its ending chooses the\n"
+               "format (RipToFormat when it has none)",
+               [&](const std::string& file) {
+                   options.output = file;
+                   return file.empty() ? std::string("the output file name is empty")
+                                       : std::string();
+               })
+        .Flag("no-clobber", 'n', "keep outputs that exist and pass over their inputs",
+              [&] { options.noClobber = true; })
+        .Value("wav-type", 0, "TYPE", "WAV output as pcm (default) or ima (IMA ADPCM)",
+               [&](const std::string& type) {
+                   options.wav.imaAdpcm = type == "ima";
+                   return type == "pcm" || type == "ima"
+                              ? std::string()
+                              : "invalid value '" + type +
+                                    "' for --wav-type; valid values: pcm, ima";
+               })
+        .Value("block-size", 0, "BYTES",
+               "IMA ADPCM block size (default 512):\n" + ImaBlockSizesText(1) + " for mono,\n" +
+                   ImaBlockSizesText(2) + " for stereo",
+               [&](const std::string& text) {
+                   int size = 0;
+                   const auto [end, error] =
+                       std::from_chars(text.data(), text.data() + text.size(), size);
+                   options.blockSizeGiven = true;
+                   options.wav.blockSize = size;
+                   if (error != std::errc() || end != text.data() + text.size() ||
+                       (!TWaveOut::ImaBlockSizeFits(size, 1) &&
+                        !TWaveOut::ImaBlockSizeFits(size, 2))) {
+                       return "invalid value '" + text +
+                              "' for --block-size; valid values: " + ImaBlockSizesText(0) +
+                              " (of 8 from 16 for stereo)";
+                   }
+                   return std::string();
+               });
+    if (const auto status = parser.Parse(args)) {
+        return *status;
+    }
+    const std::vector<std::string>& files = parser.Operands();
+    if (files.empty()) {
+        return parser.UsageError("no files given");
+    }
+    if (options.blockSizeGiven && !options.wav.imaAdpcm) {
+        return parser.UsageError("--block-size needs --wav-type ima");
+    }
+    if (!options.output.empty()) {
+        if (files.size() > 1) {
+            return parser.UsageError("--output takes one input file, not " +
+                                     std::to_string(files.size()));
+        }
+        std::string problem;
+        const auto format = FormatOfName(options.output, problem);
+        if (!format) {
+            return parser.UsageError(problem);
+        }
+        if (!format->empty()) {
+            settings.Set("RipToFormat", *format);
+        }
+        // A playlist, when the settings ask for one, goes beside the output.
+        const std::string folder = std::filesystem::path(options.output).parent_path().string();
+        settings.Set("ConvFilePath", folder.empty() ? "." : folder);
+    }
+    const std::string format = settings.ListText("RipToFormat");
+    if (format.empty()) {
+        return parser.UsageError(
+            "invalid value '" + settings.Text("RipToFormat") +
+            "' for RipToFormat; valid values: " + ValidValuesText(*FindSetting("RipToFormat")));
+    }
+
+    // Files that cannot be read keep their row unticked, so that they keep their number.
+    const auto started = std::chrono::steady_clock::now();
+    ConvertSummary summary;
+    std::vector<ConvertRow> rows;
+    std::vector<double> durations;
+    for (const auto& file : files) {
+        const std::string problem = AudioFileProblem(file);
+        if (!problem.empty()) {
+            ReportFileProblem("convert", file, problem);
+            ++summary.failed;
+            rows.push_back({});
+            rows.back().FileName = file;
+            rows.back().Checked = false;
+            continue;
+        }
+        rows.push_back(MakeConvertRow(file));
+        rows.back().OutputFileName = options.output;
+        durations.push_back(rows.back().Duration);
+    }
+
     // The Ogg Vorbis and FLAC libraries are loaded for the whole run, as the program does at
     // start; commands that only read tags do without them and start faster.
     LoadCodecLibraries();
     struct Unload {
         ~Unload() { UnloadCodecLibraries(); }
     } unload;
-    Settings settings = SettingsStore::Load();
-    WavOutputOptions wav;
-    std::vector<std::string> files;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (arg == "--help" || arg == "-h") {
-            PrintHelp();
-            return 0;
-        } else if (arg == "--set" && hasValue) {
-            const std::string assignment = args[++i];
-            const auto eq = assignment.find('=');
-            if (eq == std::string::npos ||
-                !settings.Set(assignment.substr(0, eq), assignment.substr(eq + 1))) {
-                return Fail("unknown setting in --set " + assignment);
+
+    // Checked before anything is written, so that a batch does not stop half way.
+    if (format == "WAV") {
+        for (const auto& row : rows) {
+            const std::string problem =
+                row.Checked ? WavOutputProblem(row.FileName, options.wav) : std::string();
+            if (!problem.empty()) {
+                std::cerr << "quillon convert: " << row.FileName << ": " << problem << "\n";
+                return 2;
             }
-        } else if (arg == "--wav-type" && hasValue) {
-            const std::string type = args[++i];
-            if (type != "pcm" && type != "ima") {
-                return Fail("--wav-type must be pcm or ima");
-            }
-            wav.imaAdpcm = type == "ima";
-        } else if (arg == "--block-size" && hasValue) {
-            const std::string text = args[++i];
-            const int size = std::atoi(text.c_str());
-            if (size <= 0 || size > 65532 || size % 4 != 0 || std::to_string(size) != text) {
-                return Fail("--block-size must be a multiple of 4 between 4 and 65532");
-            }
-            wav.blockSize = size;
-        } else if (arg.rfind("--", 0) == 0) {
-            return Fail("unknown option " + arg + " (see 'quillon convert --help')");
-        } else {
-            files.push_back(arg);
         }
     }
-    if (files.empty()) {
-        return Fail("no files given (see 'quillon convert --help')");
-    }
-    if (settings.ListText("RipToFormat").empty()) {
-        return Fail("RipToFormat \"" + settings.Text("RipToFormat") +
-                    "\" is not one of MP3, WMA, OGG, WAV, APE, FLAC");
-    }
 
-    int status = 0;
-    std::vector<ConvertRow> rows;
-    for (const auto& file : files) {
-        if (!IsConvertibleFile(file)) {
-            std::cerr << "quillon convert: " << file << ": not an audio file this program reads\n";
-            status = 1;
-            continue;
-        }
-        rows.push_back(MakeConvertRow(file));
+    const bool quiet = parser.Level() == Verbosity::Quiet;
+    if (parser.Level() == Verbosity::Verbose) {
+        std::cerr << "Converting to " << format << " in "
+                  << (options.output.empty() ? settings.Text("ConvFilePath") : options.output)
+                  << (options.output.empty()
+                          ? ", names " + settings.ListText("OutputFileNameFormat")
+                          : std::string())
+                  << "\n";
     }
-
-    ProgressDisplay display(std::cerr);
+    ProgressDisplay display(std::cerr, durations);
+    std::string currentOutput;
     TConvertEngine engine;
+    engine.KeepExistingOutputs = options.noClobber;
     engine.OnFileStarted = [&](int row, const std::string& output) {
-        display.Start(rows[row - 1].FileName, output);
+        currentOutput = output;
+        if (!quiet) {
+            display.Start(rows[row - 1].FileName);
+        }
     };
-    engine.OnProgress = [&](int, int percent) { display.Update(percent); };
-    engine.OnFileDone = [&](int) { display.Finish("done"); };
+    engine.OnProgress = [&](int, int percent) {
+        if (!quiet) {
+            display.Update(percent);
+        }
+    };
+    engine.OnFileDone = [&](int row) {
+        if (!quiet) {
+            display.Finish(rows[row - 1].FileName + " -> " + currentOutput);
+        }
+    };
+    engine.OnFileSkipped = [&](int row, const std::string& output) {
+        if (!quiet) {
+            display.Skip(rows[row - 1].FileName + ": skipped, " + output + " exists");
+        }
+    };
     engine.OnFileFailed = [&](int row, const std::string& message) {
-        display.Finish("failed");
-        std::cerr << "quillon convert: " << rows[row - 1].FileName << ": " << message << "\n";
+        if (!quiet) {
+            display.Finish("");
+        }
+        ReportFileProblem("convert", rows[row - 1].FileName, message);
     };
 
     interrupted = false;
     auto previous = std::signal(SIGINT, OnInterrupt);
-    const ConvertSummary summary = engine.Convert(rows, settings, wav, [&engine] {
+    const ConvertSummary batch = engine.Convert(rows, settings, options.wav, [&engine] {
         if (interrupted) {
             engine.Stop();
         }
     });
     std::signal(SIGINT, previous);
-    if (summary.stopped) {
+    summary.converted = batch.converted;
+    summary.failed += batch.failed;
+    summary.skipped = batch.skipped;
+    if (batch.stopped) {
         std::cerr << "quillon convert: stopped\n";
         return 130;
     }
-    return summary.failed > 0 ? 1 : status;
+    if (!quiet) {
+        const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(
+            std::chrono::steady_clock::now() - started);
+        std::cerr << summary.converted << " converted, " << summary.failed << " failed, "
+                  << summary.skipped << " skipped in " << ProgressDisplay::Clock(elapsed) << "\n";
+    }
+    return summary.failed > 0 ? 1 : 0;
 }
 
 const CommandRegistrar registrar{{"convert", WorkflowCommandSummary("convert"), RunConvert}};

@@ -1,11 +1,13 @@
 #include "cli/CommandRegistry.h"
+#include "cli/InputFile.h"
+#include "cli/JsonText.h"
+#include "cli/OptionParser.h"
 #include "platform/FileStream.h"
 #include "tags/SongInformation.h"
 
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cerrno>
 #include <charconv>
 #include <condition_variable>
 #include <cstdio>
@@ -54,32 +56,10 @@ const std::array<std::pair<const char*, std::string MPEGInfo::*>, 13> kMpegField
     {"Encoder", &MPEGInfo::Encoder},
 }};
 
-void PrintHelp() {
-    std::cout << "Usage: quillon info [--json] FILE...\n\n"
-                 "Shows the tags and stream facts of audio files (MP3, WMA, Ogg Vorbis, Monkey's\n"
-                 "Audio, WAV) as the tag editor does; the file type follows the name's ending.\n\n"
-                 "  --json   one JSON object per line and file, with the key \"File\", the\n"
-                 "           record's fields and \"MPEG\" holding the stream facts\n";
-}
-
-// A JSON string of a UTF-8 text.
-void AppendJsonString(std::string& out, const std::string& text) {
-    out += '"';
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    out += '"';
-}
+const char* const kDescription =
+    "Shows the tags and stream facts of audio files (MP3, WMA, Ogg Vorbis, Monkey's\n"
+    "Audio, WAV) as the tag editor does; the file type follows the name's ending.\n"
+    "The exit status is 1 when any file could not be read.\n";
 
 void AppendJsonMember(std::string& out, const char* name, const std::string& text) {
     if (out.back() != '{') {
@@ -125,43 +105,43 @@ std::string PlainRecord(const std::string& fileName, const SongInformation& info
 }
 
 // Reads one file's record; the examiners report nothing themselves, so a file that cannot be
-// opened for reading is found out first.
+// opened for reading is found out first, and its problem worded as every command words it.
 bool ReadRecord(const std::string& fileName, SongInformation& info, std::string& error) {
+    if (!IsAudioFileName(fileName)) {
+        error = AudioFileProblem(fileName);
+        return false;
+    }
     try {
         const SharedReadScope sharedFile;
         FileStream probe(fileName, FileStream::Mode::Read);
         if (probe.IsFolder()) {
-            throw EStreamError("Cannot read from file \"" + fileName + "\". " +
-                               SystemErrorText(EISDIR));
+            error = kIsFolder;
+            return false;
         }
         info = ReadSongInformation(fileName);
         return true;
     } catch (const std::exception& e) {
-        error = e.what();
+        error = PathProblem(fileName);
+        if (error.empty()) {
+            error = e.what();
+        }
         return false;
     }
 }
 
 int RunInfo(const std::vector<std::string>& args) {
     bool json = false;
-    std::vector<std::string> files;
-    for (const auto& arg : args) {
-        if (arg == "--help" || arg == "-h") {
-            PrintHelp();
-            return 0;
-        }
-        if (arg == "--json") {
-            json = true;
-        } else if (arg.rfind("--", 0) == 0) {
-            std::cerr << "quillon info: unknown option " << arg << " (see 'quillon info --help')\n";
-            return 2;
-        } else {
-            files.push_back(arg);
-        }
+    OptionParser parser("info", "info [OPTIONS] FILE...", kDescription);
+    parser.Flag("json", 0,
+                "one JSON object per line and file, with the key \"File\",\n"
+                "the record's fields and \"MPEG\" holding the stream facts",
+                [&] { json = true; });
+    if (const auto status = parser.Parse(args)) {
+        return *status;
     }
+    const std::vector<std::string>& files = parser.Operands();
     if (files.empty()) {
-        std::cerr << "quillon info: no files given (see 'quillon info --help')\n";
-        return 2;
+        return parser.UsageError("no files given");
     }
     std::atomic<int> status{0};
     // Files are read on a few threads, a run of them at a time, and printed in the order given.
@@ -182,7 +162,7 @@ int RunInfo(const std::vector<std::string>& args) {
                 SongInformation info;
                 std::string error;
                 const bool ok = ReadRecord(files[i], info, error);
-                results[i] = {ok, !ok    ? error
+                results[i] = {ok, !ok    ? files[i] + ": " + error
                                   : json ? JsonLine(files[i], info)
                                          : PlainRecord(files[i], info)};
             }

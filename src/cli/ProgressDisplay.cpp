@@ -15,14 +15,41 @@ std::string BaseName(const std::string& path) {
 
 } // namespace
 
-ProgressDisplay::ProgressDisplay(std::ostream& out) : out_(out), terminal_(isatty(STDERR_FILENO)) {}
+ProgressDisplay::ProgressDisplay(std::ostream& out, std::vector<double> durations)
+    : out_(out), terminal_(isatty(STDERR_FILENO)), weights_(std::move(durations)),
+      start_(std::chrono::steady_clock::now()) {
+    // A file of unknown length counts as long as the average of the known ones, or all files
+    // the same when no length is known.
+    double known = 0;
+    int knownCount = 0;
+    for (const double weight : weights_) {
+        if (weight > 0) {
+            known += weight;
+            ++knownCount;
+        }
+    }
+    const double fallback = knownCount > 0 ? known / knownCount : 1.0;
+    for (double& weight : weights_) {
+        weight = weight > 0 ? weight : fallback;
+        total_ += weight;
+    }
+}
 
-void ProgressDisplay::Start(const std::string& input, const std::string& output) {
+std::string ProgressDisplay::Clock(std::chrono::seconds time) {
+    const long long total = time.count();
+    const long long hours = total / 3600;
+    const long long minutes = total / 60 % 60;
+    const long long seconds = total % 60;
+    std::string text = hours > 0 ? std::to_string(hours) + ":" : std::string();
+    text += (hours > 0 && minutes < 10 ? "0" : "") + std::to_string(minutes) + ":";
+    text += (seconds < 10 ? "0" : "") + std::to_string(seconds);
+    return text;
+}
+
+void ProgressDisplay::Start(const std::string& input) {
+    Advance();
     name_ = BaseName(input);
     shown_ = -1;
-    if (!terminal_) {
-        out_ << input << " -> " << output << "\n" << std::flush;
-    }
     Draw(0);
 }
 
@@ -32,12 +59,33 @@ void ProgressDisplay::Update(int percent) {
     }
 }
 
-void ProgressDisplay::Finish(const std::string& result) {
+void ProgressDisplay::Finish(const std::string& line) {
     if (terminal_) {
-        out_ << "\r\033[K" << name_ << ": " << result << "\n" << std::flush;
-    } else {
-        out_ << name_ << ": " << result << "\n" << std::flush;
+        out_ << "\r\033[K";
     }
+    if (!line.empty()) {
+        out_ << line << "\n";
+    }
+    out_ << std::flush;
+}
+
+void ProgressDisplay::Skip(const std::string& line) {
+    Advance();
+    out_ << line << "\n" << std::flush;
+}
+
+void ProgressDisplay::Advance() {
+    if (current_ > 0 && current_ <= weights_.size()) {
+        finished_ += weights_[current_ - 1];
+    }
+    ++current_;
+}
+
+double ProgressDisplay::Done(int percent) const {
+    if (total_ <= 0 || current_ == 0 || current_ > weights_.size()) {
+        return 0;
+    }
+    return (finished_ + weights_[current_ - 1] * percent / 100.0) / total_;
 }
 
 void ProgressDisplay::Draw(int percent) {
@@ -47,7 +95,16 @@ void ProgressDisplay::Draw(int percent) {
     }
     const int filled = percent * kBarWidth / 100;
     out_ << "\r\033[K[" << std::string(filled, '#') << std::string(kBarWidth - filled, '.') << "] "
-         << percent << "% " << name_ << std::flush;
+         << percent << "% " << name_ << "  file " << current_ << " of " << weights_.size();
+    const double done = Done(percent);
+    const auto elapsed = std::chrono::steady_clock::now() - start_;
+    // An estimate from the first moments would jump about; wait for some of the work.
+    if (done >= 0.02 && elapsed >= std::chrono::seconds(1)) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::seconds>(elapsed * (1 - done) / done);
+        out_ << ", " << Clock(left) << " left";
+    }
+    out_ << std::flush;
 }
 
 } // namespace quillon::cli

@@ -44,6 +44,12 @@ void TWaveOut::SetWavType(TWavType value) {
     }
 }
 
+bool TWaveOut::ImaBlockSizeFits(int blockSize, int channels) {
+    const int framesPerBlock = ImaFramesPerBlock(blockSize, channels);
+    return blockSize > 0 && blockSize % 4 == 0 && framesPerBlock > 0 &&
+           framesPerBlock * channels * 2 <= kWaveBlockBufferSize;
+}
+
 void TWaveOut::SetBlockSize(uint16_t value) {
     if (!Busy() && value != 0 && value % 4 == 0) {
         blockSize_ = value;
@@ -158,12 +164,11 @@ void TWaveOut::WriteImaHeader(int sampleRate, int channels) {
     if (Input()->GetBitsPerSample() != 16) {
         throw EPcmException("Cannot encode 8 bit sound into ADPCM.");
     }
-    const int framesPerBlock = ImaFramesPerBlock(blockSize_, channels);
-    // Blocks the reader could not take back (more than two channels, stereo blocks that are
-    // not whole 8-byte groups, blocks that decode to more than its buffer) are not written.
-    if (framesPerBlock == 0 || framesPerBlock * channels * 2 > kWaveBlockBufferSize) {
+    // Blocks the reader could not take back are not written.
+    if (!ImaBlockSizeFits(blockSize_, channels)) {
         throw EPcmException("Cannot encode this audio format into ADPCM.");
     }
+    const int framesPerBlock = ImaFramesPerBlock(blockSize_, channels);
     const int64_t size = Input()->Size();
     const int64_t frames = size >= 0 ? size / 2 / channels : 0;
     // Every pass writes a block, and the pass that meets the end of the input writes the

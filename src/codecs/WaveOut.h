@@ -23,6 +23,10 @@ public:
     uint16_t BlockSize() const { return blockSize_; }
     // Accepts non-zero multiples of 4 while the sink is not busy.
     void SetBlockSize(uint16_t value);
+    // True when IMA ADPCM blocks of this size can be written for this many channels and read
+    // back: mono blocks above 4 bytes, stereo blocks that are whole 8-byte groups above 8
+    // bytes, and no block that decodes to more than the reader's buffer.
+    static bool ImaBlockSizeFits(int blockSize, int channels);
     void SetFileMode(TFileOutputMode value) override;
 
 protected:

@@ -67,11 +67,21 @@ ConvertSummary TConvertEngine::Convert(std::vector<ConvertRow>& rows, const Sett
         if (!row.Checked) {
             continue;
         }
+        // Numbers follow the row positions, so a file's name does not depend on whether the
+        // files before it converted.
         const int number = static_cast<int>(i) + 1;
-        const std::string output =
-            MakeOutputFileName(pattern, number, format, row.Tags.Title, row.Tags.Artist, folder);
-        playlist.Add(output, row.Tags.Artist + "-" + row.Tags.Title,
-                     static_cast<int>(std::lround(row.Duration)));
+        const std::string output = !row.OutputFileName.empty()
+                                       ? row.OutputFileName
+                                       : MakeOutputFileName(pattern, number, format, row.Tags.Title,
+                                                            row.Tags.Artist, folder);
+        std::error_code existsError;
+        if (KeepExistingOutputs && std::filesystem::exists(output, existsError)) {
+            ++summary.skipped;
+            if (OnFileSkipped) {
+                OnFileSkipped(number, output);
+            }
+            continue;
+        }
         if (OnFileStarted) {
             OnFileStarted(number, output);
         }
@@ -83,6 +93,9 @@ ConvertSummary TConvertEngine::Convert(std::vector<ConvertRow>& rows, const Sett
                 OnFileFailed(number, message);
             }
         } else {
+            // Only files that were written belong in the playlist.
+            playlist.Add(output, row.Tags.Artist + "-" + row.Tags.Title,
+                         static_cast<int>(std::lround(row.Duration)));
             row.Status = "Complete";
             ++summary.converted;
             if (OnFileDone) {

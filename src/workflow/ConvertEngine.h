@@ -18,11 +18,13 @@ struct ConvertRow {
     TrackTags Tags;      // UTF-8 texts
     double Duration = 0; // seconds
     std::string Status = "not converted";
+    std::string OutputFileName; // when set, the output goes there instead of the pattern's name
 };
 
 struct ConvertSummary {
     int converted = 0;
     int failed = 0;
+    int skipped = 0; // outputs that existed and were kept
     bool stopped = false;
 };
 
@@ -41,6 +43,9 @@ public:
     std::function<void(int row)> OnFileDone;
     // The file could not be converted (calling thread); the batch goes on with the next one.
     std::function<void(int row, const std::string& message)> OnFileFailed;
+    // The output exists and KeepExistingOutputs is set, so the row is passed over (calling
+    // thread).
+    std::function<void(int row, const std::string& outputFile)> OnFileSkipped;
     // Every row was handled or the batch was stopped; informUser is the "InformWhenDone"
     // setting (calling thread).
     std::function<void(bool informUser)> OnFinished;
@@ -49,6 +54,9 @@ public:
     ConvertSummary Convert(std::vector<ConvertRow>& rows, const Settings& settings,
                            const WavOutputOptions& wav = {},
                            const std::function<void()>& pump = {});
+    // Leaves outputs that exist alone instead of writing over them.
+    bool KeepExistingOutputs = false;
+
     // Stops the current file (which is kept as far as it got) and ends the batch. Any thread.
     void Stop();
 

@@ -64,8 +64,8 @@ std::vector<SettingDefinition> BuildTable() {
         {"MinBitrate", K::ListText, "128", MP3Bitrates()},
         {"MaxBitrate", K::ListText, "192", MP3Bitrates()},
         {"VBRQuality", K::ListText, "Level 5", QualityLevels()},
-        {"OGGCompressionLevel", K::Integer, "75", {}},
-        {"WMABitrate", K::ListPos, "9", {}},
+        {"OGGCompressionLevel", K::Integer, "75", {}, 10, 100},
+        {"WMABitrate", K::ListPos, "9", {}, 0},
         {"FreeDBServer", K::ListText, CddbServers().front(), CddbServers()},
         {"OutputFileNameFormat", K::ListText, patterns[kDefaultOutputFileNamePattern], patterns},
         {"FilePath", K::Text, MusicFolder(), {}},
@@ -92,6 +92,23 @@ std::optional<int> ParseInteger(const std::string& text) {
     return value;
 }
 
+bool SameText(const std::string& a, const std::string& b) {
+    return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
+}
+
+std::string Joined(const std::vector<std::string>& values) {
+    std::string text;
+    for (const auto& value : values) {
+        text += (text.empty() ? "" : ", ") + value;
+    }
+    return text;
+}
+
+std::string Invalid(const SettingDefinition& definition, const std::string& value) {
+    return "invalid value '" + value + "' for " + definition.name +
+           "; valid values: " + ValidValuesText(definition);
+}
+
 const SettingDefinition& Definition(const std::string& name) {
     if (const auto* definition = FindSetting(name)) {
         return *definition;
@@ -113,6 +130,106 @@ const SettingDefinition* FindSetting(const std::string& name) {
         }
     }
     return nullptr;
+}
+
+std::vector<std::string> ValidValues(const SettingDefinition& definition) {
+    switch (definition.kind) {
+    case SettingKind::Boolean:
+        return {"0 (off)", "1 (on)"};
+    case SettingKind::ListText:
+        return definition.entries;
+    case SettingKind::ListPos: {
+        std::vector<std::string> values;
+        for (size_t i = 0; i < definition.entries.size(); ++i) {
+            values.push_back(std::to_string(i) + " (" + definition.entries[i] + ")");
+        }
+        return values;
+    }
+    case SettingKind::Integer:
+    case SettingKind::Text:
+        break;
+    }
+    return {};
+}
+
+std::string ValidValuesText(const SettingDefinition& definition) {
+    switch (definition.kind) {
+    case SettingKind::Integer:
+        if (definition.minimum == INT_MIN && definition.maximum == INT_MAX) {
+            return "an integer";
+        }
+        return "an integer from " + std::to_string(definition.minimum) + " to " +
+               std::to_string(definition.maximum);
+    case SettingKind::Text:
+        return "any text";
+    case SettingKind::ListPos:
+        if (definition.entries.empty()) {
+            return "a list position, 0 or more";
+        }
+        break;
+    case SettingKind::Boolean:
+    case SettingKind::ListText:
+        break;
+    }
+    return Joined(ValidValues(definition));
+}
+
+SettingCheck CheckSettingValue(const SettingDefinition& definition, const std::string& value) {
+    const auto& entries = definition.entries;
+    switch (definition.kind) {
+    case SettingKind::Text:
+        return {value, {}};
+    case SettingKind::Boolean:
+        if (value == "0" || value == "1") {
+            return {value, {}};
+        }
+        break;
+    case SettingKind::Integer: {
+        const auto number = ParseInteger(value);
+        if (number && *number >= definition.minimum && *number <= definition.maximum) {
+            return {std::to_string(*number), {}};
+        }
+        break;
+    }
+    case SettingKind::ListText:
+        for (const auto& entry : entries) {
+            if (SameText(entry, value)) {
+                return {entry, {}};
+            }
+        }
+        break;
+    case SettingKind::ListPos: {
+        const auto number = ParseInteger(value);
+        const bool open = entries.empty(); // filled at run time (WMA profiles)
+        if (number && *number >= 0 && (open || *number < static_cast<int>(entries.size()))) {
+            return {std::to_string(*number), {}};
+        }
+        for (size_t i = 0; i < entries.size(); ++i) {
+            if (SameText(entries[i], value)) {
+                return {std::to_string(i), {}};
+            }
+        }
+        break;
+    }
+    }
+    return {std::nullopt, Invalid(definition, value)};
+}
+
+SettingAssignment ParseSettingAssignment(const std::string& text) {
+    const auto eq = text.find('=');
+    SettingAssignment assignment;
+    assignment.name = text.substr(0, eq);
+    const SettingDefinition* definition = FindSetting(assignment.name);
+    if (definition == nullptr) {
+        assignment.check.problem = "unknown setting '" + assignment.name + "'";
+    } else if (eq == std::string::npos) {
+        assignment.check.problem =
+            "missing value for " + assignment.name +
+            " (give NAME=VALUE); valid values: " + ValidValuesText(*definition);
+    } else {
+        assignment.check = CheckSettingValue(*definition, text.substr(eq + 1));
+    }
+    return assignment;
 }
 
 Settings::Settings() {
@@ -195,6 +312,20 @@ void SettingsStore::Save(const Settings& settings) {
         store.setValue(definition.name, QString::fromStdString(settings.Raw(definition.name)));
     }
     store.sync();
+}
+
+bool SettingsStore::Store(const std::vector<std::pair<std::string, std::string>>& values) {
+    QSettings store("Tovalen", "QuillonRip");
+    store.beginGroup("Main");
+    for (const auto& [name, value] : values) {
+        store.setValue(QString::fromStdString(name), QString::fromStdString(value));
+    }
+    store.sync();
+    return store.status() == QSettings::NoError;
+}
+
+std::string SettingsStore::FileName() {
+    return QSettings("Tovalen", "QuillonRip").fileName().toStdString();
 }
 
 } // namespace quillon

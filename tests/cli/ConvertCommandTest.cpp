@@ -40,7 +40,8 @@ TEST_F(ConvertCommandTest, ConvertsToPcmAndImaWav) {
     std::string output;
     ASSERT_EQ(0, Quillon("convert " + Quote(input) + " " + OutSettings(), &output)) << output;
     EXPECT_EQ(ReadFileBytes(input), ReadFileBytes(dir.File("out/01.WAV")));
-    EXPECT_NE(std::string::npos, output.find("in.wav: done")) << output;
+    EXPECT_NE(std::string::npos, output.find("in.wav -> " + dir.File("out") + "/01.WAV\n"))
+        << output;
 
     ASSERT_EQ(0, Quillon("convert " + Quote(input) + " " + OutSettings() +
                              " --wav-type ima --block-size 1024",
@@ -52,35 +53,83 @@ TEST_F(ConvertCommandTest, ConvertsToPcmAndImaWav) {
     EXPECT_EQ(1024, ima[32] | ima[33] << 8) << "block align";
 }
 
-TEST_F(ConvertCommandTest, ReportsBadArgumentsAndFailedFiles) {
+// A file that fails is reported without an output name, keeps its position's number, and
+// the batch goes on; the summary counts each kind of outcome.
+TEST_F(ConvertCommandTest, ReportsFailedAndSkippedFilesAndSumsUp) {
     const std::string input = MakeWav("in.wav");
     std::string output;
     EXPECT_EQ(0, Quillon("convert --help", &output));
     EXPECT_NE(std::string::npos, output.find("Usage: quillon convert")) << output;
-    EXPECT_EQ(2, Quillon("convert " + Quote(input) + " --set NoSuch=1", &output));
-    EXPECT_NE(std::string::npos, output.find("unknown setting")) << output;
-    EXPECT_EQ(2, Quillon("convert " + Quote(input) + " --set RipToFormat=AAC", &output));
-    EXPECT_EQ(2, Quillon("convert " + Quote(input) + " --block-size 510", &output));
-    EXPECT_EQ(2, Quillon("convert", &output));
-    EXPECT_EQ(2, Quillon("nosuchcommand", &output));
 
     const std::string broken = dir.File("broken.wav");
     WriteFileBytes(broken, {'R', 'I', 'F', 'F'});
-    EXPECT_EQ(
-        1, Quillon("convert " + Quote(broken) + " " + Quote(input) + " " + OutSettings(), &output));
-    EXPECT_NE(std::string::npos, output.find("broken.wav: ")) << output;
-    EXPECT_TRUE(std::filesystem::exists(dir.File("out/02.WAV"))) << "the batch goes on";
+    const std::string files = Quote(broken) + " " + Quote(input);
+    EXPECT_EQ(1, Quillon("convert " + files + " " + OutSettings(), &output));
+    EXPECT_NE(std::string::npos, output.find("quillon convert: " + broken + ": ")) << output;
+    EXPECT_EQ(std::string::npos, output.find("01.WAV")) << "a failed file names no output";
+    EXPECT_NE(std::string::npos, output.find("in.wav -> " + dir.File("out/02.WAV"))) << output;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out/01.WAV")));
+    EXPECT_NE(std::string::npos, output.find("\n1 converted, 1 failed, 0 skipped in 0:0"))
+        << output;
+
+    // --no-clobber keeps what exists; without it, outputs are replaced.
+    WriteFileBytes(dir.File("out/02.WAV"), {'k', 'e', 'e', 'p'});
+    EXPECT_EQ(0, Quillon("convert -n " + Quote(input) + " " + Quote(input) + " " + OutSettings(),
+                         &output));
+    EXPECT_EQ((std::vector<uint8_t>{'k', 'e', 'e', 'p'}), ReadFileBytes(dir.File("out/02.WAV")));
+    EXPECT_NE(std::string::npos,
+              output.find("in.wav: skipped, " + dir.File("out/02.WAV") + " exists\n"))
+        << output;
+    EXPECT_NE(std::string::npos, output.find("1 converted, 0 failed, 1 skipped in ")) << output;
+    EXPECT_EQ(0, Quillon("convert -q " + Quote(input) + " " + Quote(input) + " " + OutSettings(),
+                         &output));
+    EXPECT_EQ("exit=0\n", output) << "--quiet prints errors only";
+    EXPECT_EQ(ReadFileBytes(input), ReadFileBytes(dir.File("out/02.WAV")));
 }
 
-TEST_F(ConvertCommandTest, WritesThePlaylistTheSettingsAskFor) {
-    const std::string input = MakeWav("in.wav", 1);
-    ASSERT_EQ(0,
-              Quillon("convert " + Quote(input) + " " + OutSettings() + " --set SavePlayList=2"));
-    bool found = false;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.File("out"))) {
-        found = found || entry.path().extension() == ".pls";
+// -o names the output of a single input; its ending, or else RipToFormat, is the format.
+TEST_F(ConvertCommandTest, WritesTheNamedOutput) {
+    const std::string input = MakeWav("in.wav");
+    const struct {
+        std::string name;
+        std::string settings;
+        std::vector<uint8_t> magic;
+    } cases[] = {
+        {"sub/named.wav", "", {'R', 'I', 'F', 'F'}},
+        {"named.FLAC", "--set RipToFormat=WAV", {'f', 'L', 'a', 'C'}},
+        {"noending", "--set RipToFormat=OGG", {'O', 'g', 'g', 'S'}},
+        {"-dash.wav", "", {'R', 'I', 'F', 'F'}},
+    };
+    for (const auto& c : cases) {
+        std::string output;
+        const std::string target = dir.File(c.name);
+        ASSERT_EQ(0,
+                  Quillon("convert " + c.settings + " -o " + Quote(target) + " -- " + Quote(input),
+                          &output))
+            << c.name << "\n"
+            << output;
+        const auto bytes = ReadFileBytes(target);
+        ASSERT_GE(bytes.size(), 4u) << c.name;
+        EXPECT_EQ(c.magic, std::vector<uint8_t>(bytes.begin(), bytes.begin() + 4)) << c.name;
     }
-    EXPECT_TRUE(found);
+}
+
+// The playlist lists the files that were written, not the ones that failed.
+TEST_F(ConvertCommandTest, WritesThePlaylistOfTheConvertedFiles) {
+    const std::string input = MakeWav("in.wav", 1);
+    WriteFileBytes(dir.File("broken.wav"), {'R', 'I', 'F', 'F'});
+    ASSERT_EQ(1, Quillon("convert " + Quote(dir.File("broken.wav")) + " " + Quote(input) + " " +
+                         OutSettings() + " --set SavePlayList=PLS"));
+    std::string playlist;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.File("out"))) {
+        if (entry.path().extension() == ".pls") {
+            const auto bytes = ReadFileBytes(entry.path().string());
+            playlist.assign(bytes.begin(), bytes.end());
+        }
+    }
+    EXPECT_NE(std::string::npos, playlist.find("NumberOfEntries=1")) << playlist;
+    EXPECT_NE(std::string::npos, playlist.find("02.WAV")) << playlist;
+    EXPECT_EQ(std::string::npos, playlist.find("01.WAV")) << playlist;
 }
 
 } // namespace

@@ -66,5 +66,43 @@ TEST(SettingsTest, StoreKeepsEveryValueAsText) {
     EXPECT_TRUE(loaded.Boolean("Original"));
 }
 
+// A checked value is what the store restores to the same selection; anything else is refused.
+TEST(SettingsTest, ChecksValuesByKind) {
+    const struct {
+        const char* name;
+        const char* value;
+        const char* stored; // nullptr: refused
+    } cases[] = {
+        {"RipToFormat", "flac", "FLAC"},
+        {"RipToFormat", "AAC", nullptr},
+        {"RipToFormat", "", nullptr},
+        {"Mode", "joint stereo", "Joint Stereo"},
+        {"SavePlayList", "2", "2"},
+        {"SavePlayList", "m3u", "1"},
+        {"SavePlayList", "3", nullptr},
+        {"SavePlayList", "true", nullptr},
+        {"WMABitrate", "40", "40"},
+        {"WMABitrate", "-1", nullptr},
+        {"UseVBR", "1", "1"},
+        {"UseVBR", "yes", nullptr},
+        {"UseVBR", "7", nullptr},
+        {"OGGCompressionLevel", "+100", "100"},
+        {"OGGCompressionLevel", "101", nullptr},
+        {"Left", "-20", "-20"},
+        {"Left", "2x", nullptr},
+        {"ConvFilePath", "/any where/", "/any where/"},
+    };
+    for (const auto& c : cases) {
+        const SettingCheck check = CheckSettingValue(*FindSetting(c.name), c.value);
+        if (c.stored == nullptr) {
+            EXPECT_FALSE(check.value) << c.name << "=" << c.value;
+            EXPECT_NE(std::string::npos, check.problem.find("valid values: ")) << check.problem;
+            continue;
+        }
+        ASSERT_TRUE(check.value) << c.name << "=" << c.value << ": " << check.problem;
+        EXPECT_EQ(c.stored, *check.value) << c.name << "=" << c.value;
+    }
+}
+
 } // namespace
 } // namespace quillon::test

@@ -1,0 +1,25 @@
+#include "cli/JsonText.h"
+
+#include <cstdio>
+
+namespace quillon::cli {
+
+void AppendJsonString(std::string& out, std::string_view text) {
+    out += '"';
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+} // namespace quillon::cli
