@@ -99,7 +99,9 @@ void VorbisCommentBlock::SetValue(std::string_view name, std::string_view value)
         if (!HasName(*it, name)) {
             ++it;
         } else if (!placed) {
-            *it++ = comment;
+            // The name keeps its spelling as written.
+            *it = it->substr(0, name.size() + 1) + std::string(value);
+            ++it;
             placed = true;
         } else {
             it = comments_.erase(it);
