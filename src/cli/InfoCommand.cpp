@@ -58,7 +58,8 @@ const std::array<std::pair<const char*, std::string MPEGInfo::*>, 13> kMpegField
 void PrintHelp() {
     std::cout << "Usage: quillon info [--json] FILE...\n\n"
                  "Shows the tags and stream facts of audio files (MP3, WMA, Ogg Vorbis, Monkey's\n"
-                 "Audio, WAV) as the tag editor does; the file type follows the name's ending.\n\n"
+                 "Audio, WAV, FLAC) as the tag editor does; the file type follows the name's\n"
+                 "ending.\n\n"
                  "  --json   one JSON object per line and file, with the key \"File\", the\n"
                  "           record's fields and \"MPEG\" holding the stream facts\n";
 }

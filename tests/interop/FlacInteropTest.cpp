@@ -133,6 +133,19 @@ TEST_F(FlacInteropTest, OurFilesCarryTheTagsAndPaddingForEdits) {
     EXPECT_EQ(after.AudioOffset(), before.AudioOffset());
     EXPECT_EQ(test::Shell("flac -s -t " + Quote(file)), 0);
     EXPECT_EQ(ReadSongInformation(file).Comment, texts[0]);
+
+    // A conversion takes the tags along, in place of the file name as title.
+    ASSERT_EQ(test::Shell("XDG_CONFIG_HOME=" + Quote(dir.File("config")) + " " + Quillon() +
+                          " convert " + Quote(file) + " --set RipToFormat=FLAC --set " +
+                          Quote("ConvFilePath=" + dir.File("out")) + " --set " +
+                          Quote("OutputFileNameFormat=<Track Number>") + " >/dev/null 2>&1"),
+              0);
+    const std::string converted = dir.File("out/01.FLAC");
+    ASSERT_TRUE(std::filesystem::exists(converted));
+    EXPECT_EQ(
+        test::MutagenComments(converted),
+        (std::vector<std::string>{"TITLE=" + texts[3], "ARTIST=" + texts[4], "ALBUM=" + texts[1],
+                                  "COMMENT=" + texts[0], "vendor=" + after.Vendor()}));
 }
 
 TEST_F(FlacInteropTest, ScriptsRoundTripWithPeers) {
