@@ -20,6 +20,8 @@ constexpr uint32_t kStreamInfoSize = 34;
 constexpr uint8_t kInvalidType = 127;
 constexpr uint8_t kLastBlock = 0x80;
 constexpr uint32_t kMaxBlockSize = 0xFFFFFF;
+// More blocks than any writer makes; a chain of empty ones in a hostile file stops here.
+constexpr size_t kMaxBlocks = 1 << 16;
 // Padding given to a file whose comments no longer fit the room they had.
 constexpr uint32_t kNewPadding = 4096;
 constexpr size_t kCopyChunk = 1 << 20;
@@ -51,7 +53,7 @@ struct FlacStructure {
     bool commentsBroken = false; // its lengths claim more than the block holds
 };
 
-// Walks the metadata blocks. False unless every header is sound: a known type, a size within
+// Walks the metadata blocks. False unless every header is sound: a valid type, a size within
 // the file, the stream information first (and only there, 34 bytes), and a last-block flag
 // before the file ends.
 bool ReadStructure(Stream& file, FlacStructure& s) {
@@ -77,7 +79,8 @@ bool ReadStructure(Stream& file, FlacStructure& s) {
                      static_cast<uint32_t>(header[2]) << 8 | header[3];
         last = (header[0] & kLastBlock) != 0;
         const bool first = s.blocks.empty();
-        if (block.type == kInvalidType || (block.type == TFLACfile::kStreamInfo) != first ||
+        if (block.type == kInvalidType || s.blocks.size() == kMaxBlocks ||
+            (block.type == TFLACfile::kStreamInfo) != first ||
             (first && block.size != kStreamInfoSize) ||
             position + static_cast<int64_t>(kBlockHeaderSize) + block.size > s.fileSize) {
             return false;

@@ -2,7 +2,6 @@
 
 #include "platform/CodePage.h"
 #include "platform/FileStream.h"
-#include "tags/InfoText.h"
 #include "tags/OggPage.h"
 #include "tags/TagFileRewrite.h"
 #include "tags/TagTextRules.h"
