@@ -145,7 +145,7 @@ TEST_F(SongInformationTest, OggAndWmaRecords) {
     wma.resize(8000, 0);
     const auto info = ReadSongInformation(Put("s.wma", wma));
     EXPECT_EQ(info.Exists, "Yes");
-    EXPECT_EQ(info.Title, "Caf\xE9 ?");
+    EXPECT_EQ(info.Title, "Caf\xC3\xA9 \xE2\x82\xAC"); // the record is UTF-8
     EXPECT_EQ(info.Track, "2");
     EXPECT_EQ(info.MPEG.BitRate, "64 kbit");
     EXPECT_EQ(info.MPEG.SampleRate, "22050 hz");
