@@ -58,7 +58,8 @@ const std::array<std::pair<const char*, std::string MPEGInfo::*>, 13> kMpegField
 
 const char* const kDescription =
     "Shows the tags and stream facts of audio files (MP3, WMA, Ogg Vorbis, Monkey's\n"
-    "Audio, WAV) as the tag editor does; the file type follows the name's ending.\n"
+    "Audio, WAV, FLAC) as the tag editor does; the file type follows the name's\n"
+    "ending.\n"
     "The exit status is 1 when any file could not be read.\n";
 
 void AppendJsonMember(std::string& out, const char* name, const std::string& text) {

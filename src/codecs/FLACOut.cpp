@@ -4,6 +4,7 @@
 #include "core/PcmException.h"
 
 #include <cmath>
+#include <cstdlib>
 
 namespace quillon {
 
@@ -11,6 +12,8 @@ namespace {
 
 // Frames per pass when the library chooses the block size itself (BlockSize 0).
 constexpr int kDefaultBufferFrames = 4608;
+// Room left after the comments so that a later tag edit need not move the audio.
+constexpr unsigned kPaddingBytes = 4096;
 
 } // namespace
 
@@ -99,6 +102,7 @@ void TFLACOut::Prepare() {
     }
     try {
         ConfigureEncoder(*input);
+        SetMetadata();
         streamStart_ = stream_->Position();
         if (flac_->FLAC__stream_encoder_init_stream(encoder_.get(), WriteCallback, SeekCallback,
                                                     TellCallback, nullptr,
@@ -113,6 +117,42 @@ void TFLACOut::Prepare() {
         input->Flush();
         throw;
     }
+}
+
+void TFLACOut::SetMetadata() {
+    metadata_.clear();
+    metadataList_.clear();
+    Metadata comments(flac_->FLAC__metadata_object_new(FLAC__METADATA_TYPE_VORBIS_COMMENT),
+                      MetadataDeleter{flac_});
+    Metadata padding(flac_->FLAC__metadata_object_new(FLAC__METADATA_TYPE_PADDING),
+                     MetadataDeleter{flac_});
+    if (!comments || !padding) {
+        throw EPcmException("Failed to initialize FLAC encoder.");
+    }
+    for (const std::string& line : comments_) {
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos || equals + 1 == line.size()) {
+            continue;
+        }
+        const std::string name = line.substr(0, equals);
+        const std::string value = line.substr(equals + 1);
+        // The library refuses names outside printable ASCII and values that are not UTF-8.
+        FLAC__StreamMetadata_VorbisComment_Entry entry{};
+        if (flac_->FLAC__metadata_object_vorbiscomment_entry_from_name_value_pair(
+                &entry, name.c_str(), value.c_str()) &&
+            !flac_->FLAC__metadata_object_vorbiscomment_append_comment(comments.get(), entry,
+                                                                       false)) {
+            std::free(entry.entry);
+        }
+    }
+    padding->length = kPaddingBytes;
+    metadata_.push_back(std::move(comments));
+    metadata_.push_back(std::move(padding));
+    for (const Metadata& block : metadata_) {
+        metadataList_.push_back(block.get());
+    }
+    flac_->FLAC__stream_encoder_set_metadata(encoder_.get(), metadataList_.data(),
+                                             static_cast<uint32_t>(metadataList_.size()));
 }
 
 void TFLACOut::ConfigureEncoder(TPcmInput& input) {
@@ -200,11 +240,14 @@ void TFLACOut::Finish() {
         // the file is incomplete and must not take the place of the named one.
         const bool finished = Failing() || flac_->FLAC__stream_encoder_finish(encoder_.get()) != 0;
         encoder_.reset();
+        metadataList_.clear();
+        metadata_.clear();
         if (!finished) {
             throw EPcmException("Failed to encode data.");
         }
     }
     CloseOutputFile();
+    comments_.clear();
     pcm_ = {};
     samples_ = {};
     if (TPcmInput* input = Input()) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace quillon {
@@ -44,6 +45,11 @@ public:
     void SetMinResidualPartitionOrder(uint16_t value) { minResidualPartitionOrder_ = value; }
     uint16_t MaxResidualPartitionOrder() const { return maxResidualPartitionOrder_; }
     void SetMaxResidualPartitionOrder(uint16_t value) { maxResidualPartitionOrder_ = value; }
+    // Vorbis comments of the file, one NAME=value line each (UTF-8); lines with an empty value
+    // are left out. A run consumes them: they are emptied when it finishes.
+    const std::vector<std::string>& Comments() const { return comments_; }
+    void SetComments(const std::vector<std::string>& value) { comments_ = value; }
+    void AddComment(const std::string& line) { comments_.push_back(line); }
 
 protected:
     void Prepare() override;
@@ -58,7 +64,17 @@ private:
         }
     };
 
+    struct MetadataDeleter {
+        const FlacEntries* flac;
+        void operator()(FLAC__StreamMetadata* block) const {
+            flac->FLAC__metadata_object_delete(block);
+        }
+    };
+    using Metadata = std::unique_ptr<FLAC__StreamMetadata, MetadataDeleter>;
+
     void ConfigureEncoder(TPcmInput& input);
+    // The comment block and padding for later tag edits, handed to the encoder.
+    void SetMetadata();
 
     static FLAC__StreamEncoderWriteStatus WriteCallback(const FLAC__StreamEncoder* encoder,
                                                         const FLAC__byte buffer[], size_t bytes,
@@ -82,6 +98,11 @@ private:
     uint16_t minResidualPartitionOrder_ = 0;
     uint16_t maxResidualPartitionOrder_ = 0;
 
+    std::vector<std::string> comments_;
+
+    // Declared before the encoder: the encoder refers to them until it is deleted.
+    std::vector<Metadata> metadata_;
+    std::vector<FLAC__StreamMetadata*> metadataList_;
     std::unique_ptr<FLAC__StreamEncoder, EncoderDeleter> encoder_;
     bool endOfInput_ = false;
     int bytesPerSample_ = 2;

@@ -10,7 +10,8 @@ namespace quillon {
 
 namespace {
 
-// The stream encoder and stream decoder function set, resolved by name.
+// The stream encoder and stream decoder function set and the metadata object functions that
+// the encoder's blocks need, resolved by name.
 std::unique_ptr<CodecLibrary> OpenFlac() {
     return std::make_unique<CodecLibrary>(
         LibraryId::Flac, std::initializer_list<const char*>{
@@ -104,6 +105,10 @@ std::unique_ptr<CodecLibrary> OpenFlac() {
                              "FLAC__stream_decoder_process_until_end_of_stream",
                              "FLAC__stream_decoder_skip_single_frame",
                              "FLAC__stream_decoder_seek_absolute",
+                             "FLAC__metadata_object_new",
+                             "FLAC__metadata_object_delete",
+                             "FLAC__metadata_object_vorbiscomment_entry_from_name_value_pair",
+                             "FLAC__metadata_object_vorbiscomment_append_comment",
                          });
 }
 
@@ -138,6 +143,7 @@ void BindEntries(const CodecLibrary& library, FlacEntries& e) {
     QUILLON_BIND_FLAC(FLAC__stream_encoder_set_max_residual_partition_order);
     QUILLON_BIND_FLAC(FLAC__stream_encoder_set_do_exhaustive_model_search);
     QUILLON_BIND_FLAC(FLAC__stream_encoder_set_total_samples_estimate);
+    QUILLON_BIND_FLAC(FLAC__stream_encoder_set_metadata);
     QUILLON_BIND_FLAC(FLAC__stream_encoder_init_stream);
     QUILLON_BIND_FLAC(FLAC__stream_encoder_process_interleaved);
     QUILLON_BIND_FLAC(FLAC__stream_encoder_finish);
@@ -152,6 +158,10 @@ void BindEntries(const CodecLibrary& library, FlacEntries& e) {
     QUILLON_BIND_FLAC(FLAC__stream_decoder_flush);
     QUILLON_BIND_FLAC(FLAC__stream_decoder_finish);
     QUILLON_BIND_FLAC(FLAC__stream_decoder_delete);
+    QUILLON_BIND_FLAC(FLAC__metadata_object_new);
+    QUILLON_BIND_FLAC(FLAC__metadata_object_delete);
+    QUILLON_BIND_FLAC(FLAC__metadata_object_vorbiscomment_entry_from_name_value_pair);
+    QUILLON_BIND_FLAC(FLAC__metadata_object_vorbiscomment_append_comment);
 }
 
 #undef QUILLON_BIND_FLAC

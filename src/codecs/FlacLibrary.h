@@ -1,11 +1,13 @@
 #pragma once
 
+#include <FLAC/metadata.h>
 #include <FLAC/stream_decoder.h>
 #include <FLAC/stream_encoder.h>
 
 namespace quillon {
 
-// The libFLAC stream encoder and decoder entry points that the FLAC components call.
+// The libFLAC stream encoder, decoder and metadata object entry points that the FLAC
+// components call.
 struct FlacEntries {
     decltype(&::FLAC__stream_encoder_new) FLAC__stream_encoder_new = nullptr;
     decltype(&::FLAC__stream_encoder_set_verify) FLAC__stream_encoder_set_verify = nullptr;
@@ -35,6 +37,7 @@ struct FlacEntries {
         FLAC__stream_encoder_set_do_exhaustive_model_search = nullptr;
     decltype(&::FLAC__stream_encoder_set_total_samples_estimate)
         FLAC__stream_encoder_set_total_samples_estimate = nullptr;
+    decltype(&::FLAC__stream_encoder_set_metadata) FLAC__stream_encoder_set_metadata = nullptr;
     decltype(&::FLAC__stream_encoder_init_stream) FLAC__stream_encoder_init_stream = nullptr;
     decltype(&::FLAC__stream_encoder_process_interleaved) FLAC__stream_encoder_process_interleaved =
         nullptr;
@@ -52,6 +55,14 @@ struct FlacEntries {
     decltype(&::FLAC__stream_decoder_flush) FLAC__stream_decoder_flush = nullptr;
     decltype(&::FLAC__stream_decoder_finish) FLAC__stream_decoder_finish = nullptr;
     decltype(&::FLAC__stream_decoder_delete) FLAC__stream_decoder_delete = nullptr;
+
+    // Metadata objects, for the blocks that the encoder writes in front of the audio.
+    decltype(&::FLAC__metadata_object_new) FLAC__metadata_object_new = nullptr;
+    decltype(&::FLAC__metadata_object_delete) FLAC__metadata_object_delete = nullptr;
+    decltype(&::FLAC__metadata_object_vorbiscomment_entry_from_name_value_pair)
+        FLAC__metadata_object_vorbiscomment_entry_from_name_value_pair = nullptr;
+    decltype(&::FLAC__metadata_object_vorbiscomment_append_comment)
+        FLAC__metadata_object_vorbiscomment_append_comment = nullptr;
 };
 
 // libFLAC, process-wide: loaded once when the program starts (or by the first component when

@@ -69,6 +69,9 @@ bool ReadOggPageHeader(Stream& file, int64_t position, OggPageHeader& page) {
 }
 
 void OggPacketExtent::Read(Stream& file, int64_t offset, uint8_t* buffer, size_t count) const {
+    if (count == 0) {
+        return;
+    }
     std::memset(buffer, 0, count);
     int64_t spanStart = 0;
     for (const auto& span : spans) {

@@ -2,10 +2,10 @@
 
 #include "platform/CodePage.h"
 #include "platform/FileStream.h"
-#include "tags/InfoText.h"
 #include "tags/OggPage.h"
 #include "tags/TagFileRewrite.h"
 #include "tags/TagTextRules.h"
+#include "tags/VorbisCommentBlock.h"
 
 #include <algorithm>
 #include <array>
@@ -17,28 +17,8 @@ namespace quillon {
 
 namespace {
 
-// Comment names in writing order; index + 1 is the text's place in VorbisComments::texts.
-constexpr std::array<std::string_view, 9> kCommentFields = {
-    "TITLE", "ARTIST",  "ALBUM",     "TRACKNUMBER", "DATE",
-    "GENRE", "COMMENT", "PERFORMER", "DESCRIPTION"};
-enum CommentText {
-    ctVendor,
-    ctTitle,
-    ctArtist,
-    ctAlbum,
-    ctTrack,
-    ctDate,
-    ctGenre,
-    ctComment,
-    ctPerformer,
-    ctDescription,
-    ctCount
-};
-
 constexpr size_t kIdentificationSize = 30;
 constexpr size_t kPacketIdSize = 7;
-// Longest part of one comment that is kept.
-constexpr size_t kMaxCommentBytes = 250;
 // The last page is looked for in 50 windows of 251 bytes stepping back 241 bytes each.
 constexpr int kTailWindows = 50;
 constexpr int64_t kTailStep = 241;
@@ -53,14 +33,11 @@ uint32_t LE32(const uint8_t* p) {
            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
-void AppendLE32(std::vector<uint8_t>& out, uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-    }
-}
-
 // Reads count bytes at position; what lies past the end of the file reads as zeros.
 void ReadAt(Stream& file, int64_t position, uint8_t* buffer, size_t count) {
+    if (count == 0) {
+        return;
+    }
     std::memset(buffer, 0, count);
     file.SetPosition(position);
     file.Read(buffer, count);
@@ -82,30 +59,10 @@ int64_t ID3v2Length(Stream& file, int64_t fileSize) {
 
 struct VorbisComments {
     bool present = false; // the packet is a Vorbis comment header
-    std::array<uint8_t, kPacketIdSize> identifier{};
-    std::array<std::string, ctCount> texts;
-    uint32_t vendorLength = 0;
+    VorbisCommentBlock block;
     int64_t end = 0;      // packet offset just after the last comment
     bool overrun = false; // the comments claim more bytes than the packet holds
 };
-
-// Files a "NAME=value" text under its name, or takes a text without "=" as the vendor.
-void SortComment(const std::string& text, VorbisComments& comments) {
-    const size_t equals = text.find('=');
-    if (equals == std::string::npos) {
-        if (comments.texts[ctVendor].empty()) {
-            comments.texts[ctVendor] = text;
-        }
-        return;
-    }
-    const std::string name = AsciiUpper(text.substr(0, equals));
-    for (size_t i = 0; i < kCommentFields.size(); ++i) {
-        if (name == kCommentFields[i]) {
-            comments.texts[i + 1] = Latin1FromUtf8Prefix(TrimBlanks(text.substr(equals + 1)));
-            return;
-        }
-    }
-}
 
 VorbisComments ParseComments(const std::vector<uint8_t>& packet, int64_t packetSize) {
     VorbisComments comments;
@@ -114,41 +71,10 @@ VorbisComments ParseComments(const std::vector<uint8_t>& packet, int64_t packetS
         return comments;
     }
     comments.present = true;
-    std::copy_n(packet.begin(), kPacketIdSize, comments.identifier.begin());
-    const auto loaded = static_cast<int64_t>(packet.size());
-    int64_t position = kPacketIdSize;
-    const auto readU32 = [&] {
-        std::array<uint8_t, 4> bytes{};
-        for (int64_t i = 0; i < 4; ++i) {
-            if (position + i < loaded) {
-                bytes[static_cast<size_t>(i)] = packet[static_cast<size_t>(position + i)];
-            }
-        }
-        position += 4;
-        return LE32(bytes.data());
-    };
-    const auto readText = [&](uint32_t length) {
-        std::string text;
-        if (position < loaded) {
-            const int64_t count = std::min<int64_t>({length, kMaxCommentBytes, loaded - position});
-            text.assign(packet.begin() + position, packet.begin() + position + count);
-        }
-        position += length;
-        return TrimBlanks(text);
-    };
-
-    comments.vendorLength = readU32();
-    SortComment(readText(comments.vendorLength), comments);
-    // Every comment takes at least its 4-byte length, so a lying count ends with the packet.
-    for (uint32_t remaining = readU32(); remaining > 0; --remaining) {
-        if (position >= loaded) {
-            comments.overrun = true;
-            break;
-        }
-        SortComment(readText(readU32()), comments);
-    }
-    comments.end = position;
-    comments.overrun = comments.overrun || position > packetSize || position > loaded;
+    const size_t used =
+        comments.block.Parse(packet.data() + kPacketIdSize, packet.size() - kPacketIdSize);
+    comments.end = static_cast<int64_t>(kPacketIdSize + used);
+    comments.overrun = used == 0 || comments.end > packetSize;
     return comments;
 }
 
@@ -229,20 +155,14 @@ void CopyRange(Stream& source, int64_t from, int64_t count, TagRewriteOutput& ou
     }
 }
 
-// The new comment header: the identifier and vendor as read, the given comments, and what
-// followed the old comments (the framing bit).
+// The new comment header: the identifier, the edited block, and what followed the old
+// comments (the framing bit).
 std::vector<uint8_t> BuildCommentPacket(Stream& file, const OggStructure& s,
-                                        const std::vector<std::string>& comments) {
-    std::vector<uint8_t> packet(s.comments.identifier.begin(), s.comments.identifier.end());
-    std::vector<uint8_t> vendor(s.comments.vendorLength);
-    s.commentPacket.Read(file, kPacketIdSize + 4, vendor.data(), vendor.size());
-    AppendLE32(packet, s.comments.vendorLength);
-    packet.insert(packet.end(), vendor.begin(), vendor.end());
-    AppendLE32(packet, static_cast<uint32_t>(comments.size()));
-    for (const auto& comment : comments) {
-        AppendLE32(packet, static_cast<uint32_t>(comment.size()));
-        packet.insert(packet.end(), comment.begin(), comment.end());
-    }
+                                        const VorbisCommentBlock& block) {
+    std::vector<uint8_t> packet(kPacketIdSize);
+    s.commentPacket.Read(file, 0, packet.data(), packet.size());
+    const std::vector<uint8_t> body = block.Serialise();
+    packet.insert(packet.end(), body.begin(), body.end());
     std::vector<uint8_t> rest(static_cast<size_t>(s.commentPacket.size - s.comments.end));
     s.commentPacket.Read(file, s.comments.end, rest.data(), rest.size());
     packet.insert(packet.end(), rest.begin(), rest.end());
@@ -320,13 +240,13 @@ bool WriteRepaginated(Stream& file, const OggStructure& s, const std::vector<uin
     return true;
 }
 
-std::string ChannelModeText(unsigned channels) {
+} // namespace
+
+std::string VorbisChannelModeText(unsigned channels) {
     static constexpr std::array<const char*, 6> kNames = {"Unknown", "Mono", "Stereo",
                                                           "3Ch",     "4Ch",  "5.1Ch"};
     return channels < kNames.size() ? kNames[channels] : std::to_string(channels) + "Ch";
 }
-
-} // namespace
 
 void TOggVorbis::Clear() {
     fileSize_ = 0;
@@ -335,14 +255,9 @@ void TOggVorbis::Clear() {
     bitRateNominal_ = 0;
     samples_ = 0;
     id3v2Size_ = 0;
-    title_.clear();
-    artist_.clear();
-    album_.clear();
-    track_ = 0;
-    date_.clear();
-    genre_.clear();
-    comment_.clear();
+    fields_ = {};
     vendor_.clear();
+    comments_ = {};
 }
 
 bool TOggVorbis::ReadInfo(const std::string& fileName) {
@@ -363,33 +278,34 @@ bool TOggVorbis::ReadInfo(const std::string& fileName) {
     const auto nominal = static_cast<int32_t>(LE32(&s.identification[20]));
     bitRateNominal_ =
         static_cast<uint16_t>(std::clamp<double>(std::nearbyint(nominal / 1000.0), 0, 65535));
-    samples_ = s.samples;
     id3v2Size_ = s.id3v2Size;
+    // A granule position that would make the average bit rate round to nothing (a broken or
+    // hostile last page) says nothing about the length; the estimate from the nominal rate
+    // stands in for it.
+    samples_ = s.samples;
+    if (samples_ > 0 && sampleRate_ > 0 &&
+        static_cast<double>(fileSize_ - id3v2Size_) * sampleRate_ / static_cast<double>(samples_) /
+                125 <
+            0.5) {
+        samples_ = 0;
+    }
 
-    const auto& texts = s.comments.texts;
-    title_ = texts[ctTitle];
-    artist_ = texts[ctArtist].empty() ? texts[ctPerformer] : texts[ctArtist];
-    album_ = texts[ctAlbum];
-    track_ = TrackFromText(texts[ctTrack]);
-    date_ = texts[ctDate];
-    genre_ = texts[ctGenre];
-    comment_ = texts[ctComment].empty() ? texts[ctDescription] : texts[ctComment];
-    vendor_ = texts[ctVendor];
+    comments_ = s.comments.block;
+    fields_ = comments_.Fields();
+    vendor_ = TrimBlanks(Utf8FromUtf8OrLatin1(comments_.Vendor()));
+    // Some writers put the vendor among the comments, without a name.
+    if (vendor_.empty()) {
+        for (const auto& comment : comments_.Comments()) {
+            if (comment.find('=') == std::string::npos) {
+                vendor_ = TrimBlanks(Utf8FromUtf8OrLatin1(comment));
+                break;
+            }
+        }
+    }
     return true;
 }
 
 bool TOggVorbis::WriteTag(const std::string& fileName) {
-    const std::array<std::string, 7> values = {
-        TrimBlanks(title_),  TrimBlanks(artist_),
-        TrimBlanks(album_),  track_ != 0 ? std::to_string(track_) : std::string(),
-        TrimBlanks(date_),   TrimBlanks(genre_),
-        TrimBlanks(comment_)};
-    std::vector<std::string> comments;
-    for (size_t i = 0; i < values.size(); ++i) {
-        if (!values[i].empty()) {
-            comments.push_back(std::string(kCommentFields[i]) + "=" + Utf8FromLatin1(values[i]));
-        }
-    }
     return RewriteThroughTempFile(fileName, [&](Stream& file, TagRewriteOutput& out) {
         OggStructure s;
         if (!ReadStructure(file, s) || !s.secondIsPage || !s.comments.present ||
@@ -397,7 +313,9 @@ bool TOggVorbis::WriteTag(const std::string& fileName) {
             s.commentPacket.size > kMaxCommentPacket) {
             return false;
         }
-        const std::vector<uint8_t> packet = BuildCommentPacket(file, s, comments);
+        VorbisCommentBlock block = s.comments.block;
+        block.ApplyFields(fields_);
+        const std::vector<uint8_t> packet = BuildCommentPacket(file, s, block);
         if (s.second.End() <= s.fileSize) {
             if (const auto page = RebuildSecondPage(file, s, packet)) {
                 CopyRange(file, 0, s.secondPosition, out);
@@ -411,7 +329,7 @@ bool TOggVorbis::WriteTag(const std::string& fileName) {
 }
 
 std::string TOggVorbis::ChannelMode() const {
-    return ChannelModeText(channelModeID_);
+    return VorbisChannelModeText(channelModeID_);
 }
 
 double TOggVorbis::Duration() const {

@@ -1,13 +1,18 @@
 #pragma once
 
+#include "tags/VorbisCommentBlock.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace quillon {
 
+// "Unknown", "Mono", "Stereo", "3Ch", "4Ch", "5.1Ch", then the count and "Ch".
+std::string VorbisChannelModeText(unsigned channels);
+
 // Stream facts and comments of an Ogg Vorbis file, read from its first pages and its last page
-// without decoding; WriteTag replaces the comment header. Texts are Latin-1. Never raises,
+// without decoding; WriteTag replaces the comment header. Texts are UTF-8. Never raises,
 // except that ReadInfo lets through the error of a file that cannot be opened at all.
 class TOggVorbis {
 public:
@@ -16,9 +21,9 @@ public:
     void Clear();
     // True when the file holds an Ogg page with a Vorbis identification header where expected.
     bool ReadInfo(const std::string& fileName);
-    // Rewrites the file with a comment header made of Title, Artist, Album, Track, Date, Genre
-    // and Comment; the vendor string stays, other comments are dropped. False, with the file
-    // untouched, when it cannot be done.
+    // Rewrites the file's comment header with Title, Artist, Album, Track, Date, Genre and
+    // Comment where they differ from the file's; the vendor string and every other comment
+    // stay byte for byte. False, with the file untouched, when it cannot be done.
     bool WriteTag(const std::string& fileName);
 
     int64_t FileSize() const { return fileSize_; }
@@ -30,22 +35,24 @@ public:
     int64_t Samples() const { return samples_; }
     // Length of an ID3v2 tag in front of the Ogg data.
     int64_t ID3v2Size() const { return id3v2Size_; }
-    const std::string& Title() const { return title_; }
-    const std::string& Artist() const { return artist_; }
-    const std::string& Album() const { return album_; }
-    uint16_t Track() const { return track_; }
-    const std::string& Date() const { return date_; }
-    const std::string& Genre() const { return genre_; }
-    const std::string& Comment() const { return comment_; }
+    const std::string& Title() const { return fields_.Title; }
+    const std::string& Artist() const { return fields_.Artist; }
+    const std::string& Album() const { return fields_.Album; }
+    uint16_t Track() const { return fields_.Track; }
+    const std::string& Date() const { return fields_.Date; }
+    const std::string& Genre() const { return fields_.Genre; }
+    const std::string& Comment() const { return fields_.Comment; }
     const std::string& Vendor() const { return vendor_; }
+    // The comment header as read: the vendor and every comment.
+    const VorbisCommentBlock& Comments() const { return comments_; }
 
-    void SetTitle(std::string_view value) { title_ = value; }
-    void SetArtist(std::string_view value) { artist_ = value; }
-    void SetAlbum(std::string_view value) { album_ = value; }
-    void SetTrack(uint16_t value) { track_ = value; }
-    void SetDate(std::string_view value) { date_ = value; }
-    void SetGenre(std::string_view value) { genre_ = value; }
-    void SetComment(std::string_view value) { comment_ = value; }
+    void SetTitle(std::string_view value) { fields_.Title = value; }
+    void SetArtist(std::string_view value) { fields_.Artist = value; }
+    void SetAlbum(std::string_view value) { fields_.Album = value; }
+    void SetTrack(uint16_t value) { fields_.Track = value; }
+    void SetDate(std::string_view value) { fields_.Date = value; }
+    void SetGenre(std::string_view value) { fields_.Genre = value; }
+    void SetComment(std::string_view value) { fields_.Comment = value; }
 
     // "Unknown", "Mono", "Stereo", "3Ch", "4Ch", "5.1Ch", then the count and "Ch".
     std::string ChannelMode() const;
@@ -62,14 +69,9 @@ private:
     uint16_t bitRateNominal_;
     int64_t samples_;
     int64_t id3v2Size_;
-    std::string title_;
-    std::string artist_;
-    std::string album_;
-    uint16_t track_;
-    std::string date_;
-    std::string genre_;
-    std::string comment_;
+    VorbisFields fields_;
     std::string vendor_;
+    VorbisCommentBlock comments_;
 };
 
 } // namespace quillon

@@ -3,6 +3,7 @@
 #include "platform/CodePage.h"
 #include "platform/FileStream.h"
 #include "tags/APEtag.h"
+#include "tags/FLACfile.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
 #include "tags/InfoText.h"
@@ -168,9 +169,21 @@ void ReadWMA(const std::string& fileName, SongInformation& info) {
     info.Track = TrackText(wma.Track());
 }
 
+// The comments are read whatever the stream facts look like: a re-tag writes back what is read
+// here, and blank texts would erase them.
 void ReadOGG(const std::string& fileName, SongInformation& info) {
     TOggVorbis ogg;
-    if (!ogg.ReadInfo(fileName) || !ogg.Valid()) {
+    if (!ogg.ReadInfo(fileName)) {
+        return;
+    }
+    info.Title = ogg.Title();
+    info.Artist = ogg.Artist();
+    info.Album = ogg.Album();
+    info.Year = ogg.Date();
+    info.Genre = ogg.Genre();
+    info.Comment = ogg.Comment();
+    info.Track = TrackText(ogg.Track());
+    if (!ogg.Valid()) {
         return;
     }
     info.MPEG.FileSize = Bytes(ogg.FileSize());
@@ -179,13 +192,35 @@ void ReadOGG(const std::string& fileName, SongInformation& info) {
     info.MPEG.Duration = ogg.Duration();
     info.MPEG.BitRate =
         std::to_string(ogg.BitRate()) + " kbit, nominal " + std::to_string(ogg.BitRateNominal());
-    info.Title = ogg.Title();
-    info.Artist = ogg.Artist();
-    info.Album = ogg.Album();
-    info.Year = ogg.Date();
-    info.Genre = ogg.Genre();
-    info.Comment = ogg.Comment();
-    info.Track = TrackText(ogg.Track());
+}
+
+// False when the file is not a FLAC file.
+bool ReadFLAC(const std::string& fileName, SongInformation& info) {
+    TFLACfile flac;
+    if (!flac.ReadInfo(fileName)) {
+        return false;
+    }
+    info.Exists = YesNo(flac.HasComments());
+    info.Title = flac.Title();
+    info.Artist = flac.Artist();
+    info.Album = flac.Album();
+    info.Year = flac.Date();
+    info.Genre = flac.Genre();
+    info.Comment = flac.Comment();
+    info.Track = TrackText(flac.Track());
+    MPEGInfo& m = info.MPEG;
+    m.ValidMPEG = YesNo(flac.Valid());
+    m.FileSize = Bytes(flac.FileSize());
+    m.SampleRate = Hertz(flac.SampleRate());
+    m.ChannelMode = flac.ChannelMode();
+    m.MPEGType = "FLAC " + std::to_string(flac.BitsPerSample()) + " bit";
+    m.Encoder = flac.Vendor();
+    if (flac.Valid()) {
+        m.Duration = flac.Duration();
+        m.BitRate = std::to_string(flac.BitRate()) + " kbit";
+        m.TotalFrames = std::to_string(flac.TotalSamples());
+    }
+    return true;
 }
 
 void ReadAPE(const std::string& fileName, SongInformation& info) {
@@ -269,6 +304,18 @@ bool WriteOGG(const SongInformation& info, const std::string& fileName) {
     return ogg.WriteTag(fileName);
 }
 
+bool WriteFLAC(const SongInformation& info, const std::string& fileName) {
+    TFLACfile flac;
+    flac.SetTitle(info.Title);
+    flac.SetArtist(info.Artist);
+    flac.SetAlbum(info.Album);
+    flac.SetTrack(static_cast<uint16_t>(TrackToStore(info.Track)));
+    flac.SetDate(info.Year);
+    flac.SetGenre(info.Genre);
+    flac.SetComment(info.Comment);
+    return flac.WriteTag(fileName);
+}
+
 bool WriteAPE(const SongInformation& info, const std::string& fileName) {
     TAPEtag ape;
     ape.SetTitle(info.Title);
@@ -308,6 +355,11 @@ SongInformation ReadSongInformation(const std::string& fileName) {
     case 'V':
         ReadWAV(fileName, info);
         break;
+    case 'C':
+        if (ReadFLAC(fileName, info)) {
+            break;
+        }
+        [[fallthrough]];
     default:
         info.Title = std::filesystem::path(fileName).filename().string();
         break;
@@ -325,6 +377,9 @@ bool WriteSongInformation(const SongInformation& info, const std::string& fileNa
     }
     if (extension == ".MP3") {
         return WriteMP3(info, fileName);
+    }
+    if (extension == ".FLAC") {
+        return WriteFLAC(info, fileName);
     }
     throw EUnsupportedTagFormat();
 }

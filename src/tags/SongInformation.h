@@ -50,13 +50,14 @@ public:
 };
 
 // Reads a file's tags and stream facts with the examiner that its name's last character
-// chooses: "3" MP3, "A" WMA, "G" OGG, "E" APE, "V" WAV (any case); any other file gets its
-// name as Title. Missing and unreadable files give empty texts; only the open error of an
-// existing OGG file that cannot be opened is raised (EStreamError).
+// chooses: "3" MP3, "A" WMA, "G" OGG, "E" APE, "V" WAV, "C" FLAC (any case); any other file,
+// and one ending in "C" that is not FLAC, gets its name as Title. Missing and unreadable files give
+// empty texts; only the open error of an existing OGG file that cannot be opened is raised
+// (EStreamError).
 SongInformation ReadSongInformation(const std::string& fileName);
 
-// Writes the texts as the tags of the file's extension: ".MP3" ID3v2 and ID3v1, ".OGG"
-// Vorbis comments, ".APE" an APE tag. True when every write succeeded; raises
+// Writes the texts as the tags of the file's extension: ".MP3" ID3v2 and ID3v1, ".OGG" and
+// ".FLAC" Vorbis comments, ".APE" an APE tag. True when every write succeeded; raises
 // EUnsupportedTagFormat for other extensions.
 bool WriteSongInformation(const SongInformation& info, const std::string& fileName);
 

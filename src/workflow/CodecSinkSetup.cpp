@@ -3,9 +3,9 @@
 #include "codecs/FLACOut.h"
 #include "codecs/MP3Out.h"
 #include "codecs/VorbisOut.h"
-#include "platform/CodePage.h"
 
 #include <string>
+#include <vector>
 
 namespace quillon {
 
@@ -27,6 +27,27 @@ void SetFromListNumber(const Settings& settings, const char* name, Setter set) {
     if (!text.empty()) {
         set(std::stoi(text));
     }
+}
+
+// The tags as Vorbis comments (both the tags and the comments are UTF-8); rips also give the
+// track number. Empty texts are left out.
+std::vector<std::string> VorbisComments(const SinkRequest& request) {
+    std::vector<std::string> lines;
+    const auto add = [&lines](const char* name, const std::string& value) {
+        if (!value.empty()) {
+            lines.push_back(name + value);
+        }
+    };
+    add("TITLE=", request.tags.Title);
+    add("ARTIST=", request.tags.Artist);
+    add("ALBUM=", request.tags.Album);
+    if (request.ripping) {
+        add("TRACKNUMBER=", std::to_string(request.trackNumber));
+    }
+    add("DATE=", request.tags.Year);
+    add("COMMENT=", request.tags.Comment);
+    add("GENRE=", request.tags.Genre);
+    return lines;
 }
 
 } // namespace
@@ -73,25 +94,14 @@ std::unique_ptr<TPcmFileOut> MakeVorbisSink(const SinkRequest& request, const Se
                                     [&](TVorbisBitRate v) { s.SetDesiredMaximumBitrate(v); });
     SetFromPosition<TVorbisBitRate>(settings, "DesiredMinimumBitrate", 16,
                                     [&](TVorbisBitRate v) { s.SetMinimumBitrate(v); });
-    // Vorbis comments are UTF-8; the tag texts are Latin-1.
-    const auto add = [&s](const char* name, const std::string& latin1) {
-        s.AddComment(name + Utf8FromLatin1(latin1));
-    };
-    add("TITLE=", request.tags.Title);
-    add("ARTIST=", request.tags.Artist);
-    add("ALBUM=", request.tags.Album);
-    if (request.ripping) {
-        add("TRACKNUMBER=", std::to_string(request.trackNumber));
-    }
-    add("DATE=", request.tags.Year);
-    add("COMMENT=", request.tags.Comment);
-    add("GENRE=", request.tags.Genre);
+    s.SetComments(VorbisComments(request));
     return sink;
 }
 
 std::unique_ptr<TPcmFileOut> MakeFlacSink(const SinkRequest& request) {
     auto sink = std::make_unique<TFLACOut>();
     sink->SetFileName(request.fileName);
+    sink->SetComments(VorbisComments(request));
     return sink;
 }
 

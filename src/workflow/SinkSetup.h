@@ -26,7 +26,7 @@ struct SinkRequest {
     std::string fileName; // the output file
     TrackTags tags;
     int trackNumber = 0;  // the track number given to the tag writers
-    bool ripping = false; // rips also give Ogg files a track number comment
+    bool ripping = false; // rips also give Ogg and FLAC files a track number comment
     WavOutputOptions wav;
 };
 

@@ -52,7 +52,7 @@ TEST(ConvertTagsInteropTest, TextsSurviveEveryPairOfFormats) {
                 "XDG_CONFIG_HOME=" + Quote(dir.File("config")) + " " +
                 Quote(std::string(QUILLON_BIN_DIR) + "/quillon") + " convert " +
                 Quote(dir.File(name)) + " --set RipToFormat=" + format + " --set " +
-                Quote("ConvFilePath=" + out) + " --set OutputFileNameFormat=1";
+                Quote("ConvFilePath=" + out) + " --set 'OutputFileNameFormat=<Title>'";
             ASSERT_EQ(Shell(command + quiet), 0) << command;
             const std::string output = out + "/" + texts.Title + "." + format;
             ASSERT_TRUE(std::filesystem::exists(output)) << output;

@@ -38,7 +38,7 @@ TEST_F(VorbisInteropTest, OggdecDecodesOurFiles) {
         const std::string file = dir.File("ours.ogg");
         TVorbisOut sink;
         sink.SetDesiredNominalBitrate(c.nominal);
-        sink.SetComments({"TITLE=Tone", "ARTIST=Quillon"});
+        sink.SetComments({"TITLE=Tone \xE6\x97\xA5\xF0\x9F\x8E\xB5", "ARTIST=Quillon"});
         sink.SetFileName(file);
         test::PcmMemorySource source(c.sampleRate, 16, c.channels,
                                      test::TonePcm(c.sampleRate, 16, c.channels, kFrames));
@@ -46,8 +46,8 @@ TEST_F(VorbisInteropTest, OggdecDecodesOurFiles) {
         const std::string raw = dir.File("oggdec.raw");
         ASSERT_EQ(test::Shell("oggdec -Q -R -o " + Quote(raw) + " " + Quote(file)), 0);
         EXPECT_EQ(test::ReadFileBytes(raw).size(), static_cast<size_t>(kFrames * 2 * c.channels));
-        const std::string info = test::ShellOutput("vorbiscomment -l " + Quote(file));
-        EXPECT_NE(info.find("TITLE=Tone"), std::string::npos);
+        const std::string info = test::ShellOutput("vorbiscomment -R -l " + Quote(file));
+        EXPECT_NE(info.find("TITLE=Tone \xE6\x97\xA5\xF0\x9F\x8E\xB5\n"), std::string::npos);
         EXPECT_NE(info.find("ARTIST=Quillon"), std::string::npos);
     }
 }

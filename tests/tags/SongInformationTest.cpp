@@ -214,7 +214,7 @@ TEST_F(SongInformationTest, WriteFailures) {
     } catch (const EUnsupportedTagFormat& e) {
         EXPECT_STREQ(e.what(), "Not valid MP3 file");
     }
-    EXPECT_THROW(WriteSongInformation({}, Put("song.flac", Bytes(10))), EUnsupportedTagFormat);
+    EXPECT_THROW(WriteSongInformation({}, Put("song.m4a", Bytes(10))), EUnsupportedTagFormat);
 
     const Bytes tiny = {1, 2, 3, 4, 5};
     const std::string mp3 = Put("tiny.mp3", tiny);

@@ -97,16 +97,22 @@ TEST(CodecSinkSetupTest, OggSinkTakesQualityBitRatesAndCommentsWithTheTrackOnlyW
     ASSERT_EQ(rip->Comments().size(), 7u);
     EXPECT_EQ(rip->Comments()[3], "TRACKNUMBER=4");
 
+    // The texts are UTF-8 already; empty ones are left out.
     SinkRequest accented = Request("OGG");
-    accented.tags.Title = "Caf\xE9";
-    EXPECT_EQ(Make<TVorbisOut>(accented, settings)->Comments()[0], "TITLE=Caf\xC3\xA9")
-        << "Latin-1 tag texts become UTF-8 comments";
+    accented.tags.Title = "Caf\xC3\xA9 \xE6\x97\xA5";
+    accented.tags.Year.clear();
+    accented.tags.Genre.clear();
+    EXPECT_EQ(Make<TVorbisOut>(accented, settings)->Comments(),
+              (std::vector<std::string>{"TITLE=Caf\xC3\xA9 \xE6\x97\xA5", "ARTIST=Artist",
+                                        "ALBUM=Album", "COMMENT=Note"}));
 }
 
 TEST(CodecSinkSetupTest, FlacSinkAndTheTwoSourcesByExtension) {
     auto sink = Make<TFLACOut>(Request("FLAC"), Settings());
     EXPECT_EQ(sink->CompressionLevel(), -1);
     EXPECT_EQ(sink->BlockSize(), 4608);
+    EXPECT_EQ(sink->Comments().size(), 6u);
+    EXPECT_EQ(Make<TFLACOut>(Request("FLAC", true), Settings())->Comments()[3], "TRACKNUMBER=4");
     EXPECT_NE(dynamic_cast<TVorbisIn*>(MakeSource("/a/b.ogg").get()), nullptr);
     EXPECT_NE(dynamic_cast<TFLACIn*>(MakeSource("/a/b.Flac").get()), nullptr);
     EXPECT_EQ(MakeSource("/a/b.fla"), nullptr);
