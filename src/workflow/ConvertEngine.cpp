@@ -24,6 +24,7 @@ struct RunState {
     std::condition_variable changed;
     bool done = false;
     bool failed = false;
+    bool stopped = false; // the sink discarded its output
     std::string message;
 };
 
@@ -72,24 +73,33 @@ ConvertSummary TConvertEngine::Convert(std::vector<ConvertRow>& rows, const Sett
         const std::string output =
             MakeOutputFileName(pattern, number, format, Utf8FromLatin1(row.Tags.Title),
                                Utf8FromLatin1(row.Tags.Artist), folder);
-        playlist.Add(output, Utf8FromLatin1(row.Tags.Artist + "-" + row.Tags.Title),
-                     static_cast<int>(std::lround(row.Duration)));
         if (OnFileStarted) {
             OnFileStarted(number, output);
         }
         std::string message;
-        const Outcome outcome = ConvertOne(row, number, output, settings, wav, pump, message);
-        if (outcome == Outcome::Failed) {
+        switch (ConvertOne(row, number, output, settings, wav, pump, message)) {
+        case Outcome::Failed:
             ++summary.failed;
             if (OnFileFailed) {
                 OnFileFailed(number, message);
             }
-        } else {
+            break;
+        case Outcome::Stopped:
+            row.Status = kStatusStopped;
+            if (OnFileStopped) {
+                OnFileStopped(number);
+            }
+            break;
+        case Outcome::Done:
             row.Status = "Complete";
             ++summary.converted;
+            // Only finished files are listed: a playlist entry must name a file that exists.
+            playlist.Add(output, Utf8FromLatin1(row.Tags.Artist + "-" + row.Tags.Title),
+                         static_cast<int>(std::lround(row.Duration)));
             if (OnFileDone) {
                 OnFileDone(number);
             }
+            break;
         }
     }
     summary.stopped = stopRequested_;
@@ -147,9 +157,10 @@ TConvertEngine::ConvertOne(ConvertRow& row, int number, const std::string& outpu
             OnProgress(number, sender.Progress());
         }
     };
-    sink->OnDone = [&state](TPcmOutput&) {
+    sink->OnDone = [&state](TPcmOutput& sender) {
         std::lock_guard lock(state.mutex);
         state.done = true;
+        state.stopped = sender.Stopped();
         state.changed.notify_all();
     };
     sink->OnThreadException = [&state](TPcmOutput&, const std::exception& e) {
@@ -164,7 +175,10 @@ TConvertEngine::ConvertOne(ConvertRow& row, int number, const std::string& outpu
         currentSink_ = sink.get();
     }
     if (stopRequested_) {
-        sink->Stop();
+        // Stopped before its sink ran: no file was started.
+        std::lock_guard lock(mutex_);
+        currentSink_ = nullptr;
+        return Outcome::Stopped;
     }
     try {
         sink->Run();
@@ -172,6 +186,10 @@ TConvertEngine::ConvertOne(ConvertRow& row, int number, const std::string& outpu
         std::lock_guard lock(state.mutex);
         state.failed = true;
         state.message = e.what();
+    }
+    // Run clears a stop that reached the sink while it prepared; this one takes over.
+    if (stopRequested_) {
+        sink->Stop();
     }
     {
         std::unique_lock lock(state.mutex);
@@ -193,7 +211,7 @@ TConvertEngine::ConvertOne(ConvertRow& row, int number, const std::string& outpu
         message = state.message;
         return Outcome::Failed;
     }
-    return stopRequested_ ? Outcome::Stopped : Outcome::Done;
+    return state.stopped ? Outcome::Stopped : Outcome::Done;
 }
 
 void TConvertEngine::Stop() {
