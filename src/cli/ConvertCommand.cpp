@@ -1,23 +1,16 @@
 #include "cli/CommandRegistry.h"
 #include "cli/ProgressDisplay.h"
+#include "cli/StopSignals.h"
 #include "codecs/CodecLibraries.h"
 #include "workflow/ConvertEngine.h"
 #include "workflow/ConvertRows.h"
 #include "workflow/Settings.h"
 
-#include <atomic>
-#include <csignal>
 #include <iostream>
 
 namespace quillon::cli {
 
 namespace {
-
-std::atomic<bool> interrupted{false};
-
-void OnInterrupt(int) {
-    interrupted = true;
-}
 
 void PrintHelp() {
     std::cout << "Usage: quillon convert FILE... [--set NAME=VALUE]... [--wav-type pcm|ima]\n"
@@ -110,18 +103,19 @@ int RunConvert(const std::vector<std::string>& args) {
         display.Finish("failed");
         std::cerr << "quillon convert: " << rows[row - 1].FileName << ": " << message << "\n";
     };
+    engine.OnFileStopped = [&](int) { display.Finish("stopped"); };
 
-    interrupted = false;
-    auto previous = std::signal(SIGINT, OnInterrupt);
-    const ConvertSummary summary = engine.Convert(rows, settings, wav, [&engine] {
-        if (interrupted) {
+    // Before the sinks start their threads, which must inherit the blocked signals.
+    StopSignals signals([&engine] { engine.Stop(); });
+    // The pump passes on a signal that came before the batch began.
+    const ConvertSummary summary = engine.Convert(rows, settings, wav, [&] {
+        if (signals.Received() != 0) {
             engine.Stop();
         }
     });
-    std::signal(SIGINT, previous);
-    if (summary.stopped) {
+    if (signals.Received() != 0) {
         std::cerr << "quillon convert: stopped\n";
-        return 130;
+        return signals.ExitStatus();
     }
     return summary.failed > 0 ? 1 : status;
 }
