@@ -55,9 +55,10 @@ struct UncommittedFiles {
     }
 };
 
+// Never destroyed: streams may still close while static objects are destroyed at exit.
 UncommittedFiles& Uncommitted() {
-    static UncommittedFiles files;
-    return files;
+    static auto* files = new UncommittedFiles;
+    return *files;
 }
 
 // The shared entry of a file, opened on first use.
