@@ -46,9 +46,10 @@ public:
     // Starts output on the worker thread. Raises only for a busy sink or a missing input;
     // a failing Prepare is reported through OnThreadException before Run returns.
     void Run();
-    // The next pass ends the output, which then finishes through OnDone with Stopped() true.
-    // A stopped output is not kept: a file sink removes its new file unseen, and an older
-    // file of that name stays as it was.
+    // The next pass ends the output, which then finishes through OnDone with Stopped() true
+    // (unless its input had already ended: then it is complete and kept). A stopped output is
+    // not kept: a file sink removes its new file unseen, and an older file of that name stays
+    // as it was.
     void Stop();
     void Pause();
     void Resume();
