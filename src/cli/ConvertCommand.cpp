@@ -2,27 +2,21 @@
 #include "cli/InputFile.h"
 #include "cli/OptionParser.h"
 #include "cli/ProgressDisplay.h"
+#include "cli/StopSignals.h"
 #include "codecs/CodecLibraries.h"
 #include "codecs/WaveOut.h"
 #include "workflow/ConvertEngine.h"
 #include "workflow/ConvertRows.h"
 #include "workflow/Settings.h"
 
-#include <atomic>
 #include <charconv>
-#include <csignal>
+#include <chrono>
 #include <filesystem>
 #include <iostream>
 
 namespace quillon::cli {
 
 namespace {
-
-std::atomic<bool> interrupted{false};
-
-void OnInterrupt(int) {
-    interrupted = true;
-}
 
 const char* const kDescription =
     "Converts audio files one after another into the output format, folder and file\n"
@@ -223,21 +217,26 @@ int RunConvert(const std::vector<std::string>& args) {
         }
         ReportFileProblem("convert", rows[row - 1].FileName, message);
     };
+    engine.OnFileStopped = [&](int) {
+        if (!quiet) {
+            display.Finish("stopped");
+        }
+    };
 
-    interrupted = false;
-    auto previous = std::signal(SIGINT, OnInterrupt);
-    const ConvertSummary batch = engine.Convert(rows, settings, options.wav, [&engine] {
-        if (interrupted) {
+    // Before the sinks start their threads, which must inherit the blocked signals.
+    StopSignals signals([&engine] { engine.Stop(); });
+    // The pump passes on a signal that came before the batch began.
+    const ConvertSummary batch = engine.Convert(rows, settings, options.wav, [&] {
+        if (signals.Received() != 0) {
             engine.Stop();
         }
     });
-    std::signal(SIGINT, previous);
     summary.converted = batch.converted;
     summary.failed += batch.failed;
     summary.skipped = batch.skipped;
-    if (batch.stopped) {
+    if (signals.Received() != 0) {
         std::cerr << "quillon convert: stopped\n";
-        return 130;
+        return signals.ExitStatus();
     }
     if (!quiet) {
         const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(

@@ -1,5 +1,5 @@
 #include "cli/CommandRegistry.h"
-#include "platform/DynamicLibrary.h"
+#include "platform/ProgramFiles.h"
 
 #include <cerrno>
 #include <cstring>
@@ -8,11 +8,11 @@
 
 namespace {
 
-// Replaces this process with the workflow program beside it, which gets the same arguments.
-// Returns only when that program cannot be started.
+// Replaces this process with the workflow program (beside it, or among the installed private
+// programs), which gets the same arguments. Returns only when that program cannot be started.
 int HandOverToWorkflow(char** argv) {
-    const std::string program =
-        quillon::ExecutableDir() + "/" + std::string(quillon::cli::kWorkflowProgram);
+    const std::string program = quillon::ProgramFile(std::string(quillon::cli::kWorkflowProgram),
+                                                     quillon::ProgramFileKind::Private);
     argv[0] = const_cast<char*>(program.c_str());
     execv(program.c_str(), argv);
     const int error = errno;

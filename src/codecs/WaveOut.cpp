@@ -128,6 +128,7 @@ void TWaveOut::PrepareAppend(int sampleRate, int bitsPerSample, int channels) {
         }
         blockSize_ = static_cast<uint16_t>(existing_.blockAlign);
     }
+    appendedTo_ = fileLength;
     if (fileLength > dataEnd) {
         stream_->SetSize(dataEnd); // the pad byte after odd-sized data
     }
@@ -255,7 +256,10 @@ void TWaveOut::Finish() {
     std::exception_ptr failure;
     try {
         // A new file that failed is discarded, so only an appended one needs a true header.
-        if (stream_ != nullptr && (appending_ || !Failing()) && HeaderNeedsPatch()) {
+        // A stopped append gives the file back as it was (a dropped pad byte returns as zero).
+        if (stream_ != nullptr && appending_ && Stopped()) {
+            stream_->SetSize(appendedTo_);
+        } else if (stream_ != nullptr && (appending_ || !Failing()) && HeaderNeedsPatch()) {
             PatchHeader();
         }
         CloseOutputFile();

@@ -58,6 +58,7 @@ private:
     int64_t dataOffset_ = 0;         // file offset of the first audio byte
     int64_t announcedDataSize_ = -1; // data size the header was written with; -1 unknown
     WaveHeader existing_;            // what the append scan found
+    int64_t appendedTo_ = 0;         // length of the file an append started from
 };
 
 } // namespace quillon

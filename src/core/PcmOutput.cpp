@@ -10,7 +10,7 @@ namespace quillon {
 TPcmOutput::TPcmOutput() {
     thread_ = std::make_unique<TPcmThread>(TPcmThread::Handlers{
         [this](bool abort) { return ProcessBlock(abort); },
-        [this] { DoneHandler(); },
+        [this](bool aborted) { DoneHandler(aborted); },
         [this](const std::exception& e) { ExceptionHandler(e); },
         [this] { return !busy_; },
     });
@@ -67,6 +67,7 @@ void TPcmOutput::Run() {
     }
     inputLock_.Release();
     failing_ = false;
+    stopped_ = false;
     try {
         Prepare();
     } catch (const std::exception& e) {
@@ -151,11 +152,12 @@ int TPcmOutput::ReadFromInput(void* buffer, int size) {
     return input != nullptr ? input->ReadBlock(buffer, size) : 0;
 }
 
-void TPcmOutput::DoneHandler() {
+void TPcmOutput::DoneHandler(bool stopped) {
     if (!busy_) {
         return;
     }
     outputEnabled_ = false;
+    stopped_ = stopped;
     Finish();
     busy_ = false;
     if (OnDone) {

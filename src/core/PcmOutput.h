@@ -46,7 +46,10 @@ public:
     // Starts output on the worker thread. Raises only for a busy sink or a missing input;
     // a failing Prepare is reported through OnThreadException before Run returns.
     void Run();
-    // The next pass ends the output, which then finishes through OnDone.
+    // The next pass ends the output, which then finishes through OnDone with Stopped() true
+    // (unless its input had already ended: then it is complete and kept). A stopped output is
+    // not kept: a file sink removes its new file unseen, and an older file of that name stays
+    // as it was.
     void Stop();
     void Pause();
     void Resume();
@@ -62,6 +65,9 @@ public:
     bool Busy() const { return busy_; }
     bool OutputEnabled() const { return outputEnabled_; }
     int LastProgress() const { return lastProgress_; }
+    // True when the last output was ended by Stop rather than by the end of its input, and
+    // was therefore discarded. Valid from OnDone on, until the next Run.
+    bool Stopped() const { return stopped_; }
 
 protected:
     // Called on the worker thread; true while more work remains.
@@ -75,9 +81,9 @@ protected:
     void ReportProgress();
     // Reads from the input under the input lock; 0 when the input is gone.
     int ReadFromInput(void* buffer, int size);
-    // True while Finish runs on behalf of the exception handler: the output failed and what
-    // was written of it should be discarded.
-    bool Failing() const { return failing_; }
+    // True while Finish runs for an output that failed (on behalf of the exception handler)
+    // or was stopped: what was written of it is discarded rather than completed.
+    bool Failing() const { return failing_ || stopped_; }
     void TerminateThread() { thread_->Terminate(); }
 
     std::atomic<bool> outputEnabled_{false};
@@ -86,12 +92,13 @@ protected:
 
 private:
     void InputDestroyed(TPcmInput* input) override;
-    void DoneHandler();
+    void DoneHandler(bool stopped);
     void ExceptionHandler(const std::exception& e);
 
     std::atomic<TPcmInput*> input_{nullptr};
     std::atomic<bool> busy_{false};
     std::atomic<bool> failing_{false};
+    std::atomic<bool> stopped_{false};
     std::unique_ptr<TPcmThread> thread_;
 };
 
@@ -122,8 +129,8 @@ protected:
     void CreateOutputFile();
     // Opens an existing file for update in place and makes it the current stream.
     void OpenOutputFileForUpdate();
-    // Ends the sink's own file: new content replaces the named file unless the output failed,
-    // in which case it is discarded. A handed-in stream is left alone.
+    // Ends the sink's own file: new content replaces the named file unless the output failed
+    // or was stopped, in which case it is discarded. A handed-in stream is left alone.
     void CloseOutputFile();
     // Drops the sink's own file without committing it (failures inside Prepare).
     void DiscardOutputFile();

@@ -77,9 +77,10 @@ void TPcmThread::Execute() {
             std::this_thread::sleep_for(std::chrono::milliseconds(delay));
         }
         try {
-            if (!handlers_.processBlock(stop_)) {
+            const bool abort = stop_;
+            if (!handlers_.processBlock(abort)) {
                 stop_ = false;
-                handlers_.done();
+                handlers_.done(abort);
                 AfterIdle();
             }
         } catch (const std::exception& e) {

@@ -15,7 +15,8 @@ class TPcmThread {
 public:
     struct Handlers {
         std::function<bool(bool abort)> processBlock;
-        std::function<void()> done;
+        // The output ended; aborted when the pass that ended it was asked to stop.
+        std::function<void(bool aborted)> done;
         std::function<void(const std::exception&)> exception;
         // True when the sink has no output under way (a self-suspension is then in order).
         std::function<bool()> idle;

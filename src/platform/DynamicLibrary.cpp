@@ -1,5 +1,7 @@
 #include "platform/DynamicLibrary.h"
 
+#include "platform/ProgramFiles.h"
+
 #include <array>
 #include <dlfcn.h>
 #include <mutex>
@@ -12,7 +14,7 @@ namespace {
 
 struct LibraryEntry {
     const char* fileName;
-    bool besideProgram; // built by this project and installed next to the executables
+    bool besideProgram; // built by this project and found with the program's private files
 };
 
 constexpr std::array<LibraryEntry, 8> kLibraries = {{
@@ -50,7 +52,7 @@ std::string LibraryNames::FileName(LibraryId id) {
 std::string LibraryNames::LoadPath(LibraryId id) {
     const std::string name = FileName(id);
     if (kLibraries[static_cast<size_t>(id)].besideProgram && name.find('/') == std::string::npos) {
-        return ExecutableDir() + "/" + name;
+        return ProgramFile(name, ProgramFileKind::Private);
     }
     return name;
 }

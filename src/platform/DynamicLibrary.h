@@ -13,7 +13,7 @@ class LibraryNames {
 public:
     // The file name used in messages ("libFLAC.so.12").
     static std::string FileName(LibraryId id);
-    // What dlopen is given: the file name, or a path beside the program for our own libraries.
+    // What dlopen is given: the file name, or the path of our own libraries (ProgramFile).
     static std::string LoadPath(LibraryId id);
     static void Override(LibraryId id, const std::string& fileName);
     static void ClearOverrides();

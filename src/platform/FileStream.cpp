@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
+#include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,6 +39,27 @@ struct SharedFiles {
 };
 
 thread_local SharedFiles sharedFiles;
+
+// The temporary files of Create streams that are not committed yet, by name.
+struct UncommittedFiles {
+    std::mutex mutex;
+    std::set<std::string> names;
+
+    void Add(const std::string& name) {
+        std::lock_guard lock(mutex);
+        names.insert(name);
+    }
+    void Remove(const std::string& name) {
+        std::lock_guard lock(mutex);
+        names.erase(name);
+    }
+};
+
+// Never destroyed: streams may still close while static objects are destroyed at exit.
+UncommittedFiles& Uncommitted() {
+    static auto* files = new UncommittedFiles;
+    return *files;
+}
 
 // The shared entry of a file, opened on first use.
 SharedFile& SharedEntry(const std::string& fileName) {
@@ -108,6 +131,7 @@ FileStream::FileStream(const std::string& fileName, Mode mode) : fileName_(fileN
                     ::umask(mask);
                     return mask;
                 }());
+            Uncommitted().Add(tempName_);
         } else {
             tempName_.clear();
         }
@@ -150,8 +174,18 @@ void FileStream::Close() noexcept {
     }
     if (!tempName_.empty()) {
         ::unlink(tempName_.c_str());
+        Uncommitted().Remove(tempName_);
         tempName_.clear();
     }
+}
+
+void FileStream::RemoveUncommittedFiles() {
+    UncommittedFiles& files = Uncommitted();
+    std::lock_guard lock(files.mutex);
+    for (const std::string& name : files.names) {
+        ::unlink(name.c_str());
+    }
+    files.names.clear();
 }
 
 void FileStream::FlushBuffer() {
@@ -187,6 +221,7 @@ void FileStream::Commit() {
     if (::rename(tempName_.c_str(), fileName_.c_str()) != 0) {
         throw EStreamError("Cannot create file \"" + fileName_ + "\". " + SystemErrorText(errno));
     }
+    Uncommitted().Remove(tempName_);
     tempName_.clear();
 }
 

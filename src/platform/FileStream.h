@@ -46,6 +46,10 @@ public:
     // file for the streams to come instead of asking separately.
     static bool Exists(const std::string& fileName);
 
+    // Removes the temporary files of all Create streams not yet committed, for a process that
+    // must end at once without running their destructors. Any thread.
+    static void RemoveUncommittedFiles();
+
 private:
     void Close() noexcept;
     // Serves a read of a shared file from its kept ends; 0 when it must go to the file.

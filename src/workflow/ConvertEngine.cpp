@@ -23,6 +23,7 @@ struct RunState {
     std::condition_variable changed;
     bool done = false;
     bool failed = false;
+    bool stopped = false; // the sink discarded its output
     std::string message;
 };
 
@@ -86,21 +87,29 @@ ConvertSummary TConvertEngine::Convert(std::vector<ConvertRow>& rows, const Sett
             OnFileStarted(number, output);
         }
         std::string message;
-        const Outcome outcome = ConvertOne(row, number, output, settings, wav, pump, message);
-        if (outcome == Outcome::Failed) {
+        switch (ConvertOne(row, number, output, settings, wav, pump, message)) {
+        case Outcome::Failed:
             ++summary.failed;
             if (OnFileFailed) {
                 OnFileFailed(number, message);
             }
-        } else {
-            // Only files that were written belong in the playlist.
-            playlist.Add(output, row.Tags.Artist + "-" + row.Tags.Title,
-                         static_cast<int>(std::lround(row.Duration)));
+            break;
+        case Outcome::Stopped:
+            row.Status = kStatusStopped;
+            if (OnFileStopped) {
+                OnFileStopped(number);
+            }
+            break;
+        case Outcome::Done:
             row.Status = "Complete";
             ++summary.converted;
+            // Only finished files are listed: a playlist entry must name a file that exists.
+            playlist.Add(output, row.Tags.Artist + "-" + row.Tags.Title,
+                         static_cast<int>(std::lround(row.Duration)));
             if (OnFileDone) {
                 OnFileDone(number);
             }
+            break;
         }
     }
     summary.stopped = stopRequested_;
@@ -158,9 +167,10 @@ TConvertEngine::ConvertOne(ConvertRow& row, int number, const std::string& outpu
             OnProgress(number, sender.Progress());
         }
     };
-    sink->OnDone = [&state](TPcmOutput&) {
+    sink->OnDone = [&state](TPcmOutput& sender) {
         std::lock_guard lock(state.mutex);
         state.done = true;
+        state.stopped = sender.Stopped();
         state.changed.notify_all();
     };
     sink->OnThreadException = [&state](TPcmOutput&, const std::exception& e) {
@@ -175,7 +185,10 @@ TConvertEngine::ConvertOne(ConvertRow& row, int number, const std::string& outpu
         currentSink_ = sink.get();
     }
     if (stopRequested_) {
-        sink->Stop();
+        // Stopped before its sink ran: no file was started.
+        std::lock_guard lock(mutex_);
+        currentSink_ = nullptr;
+        return Outcome::Stopped;
     }
     try {
         sink->Run();
@@ -183,6 +196,10 @@ TConvertEngine::ConvertOne(ConvertRow& row, int number, const std::string& outpu
         std::lock_guard lock(state.mutex);
         state.failed = true;
         state.message = e.what();
+    }
+    // Run clears a stop that reached the sink while it prepared; this one takes over.
+    if (stopRequested_) {
+        sink->Stop();
     }
     {
         std::unique_lock lock(state.mutex);
@@ -204,7 +221,7 @@ TConvertEngine::ConvertOne(ConvertRow& row, int number, const std::string& outpu
         message = state.message;
         return Outcome::Failed;
     }
-    return stopRequested_ ? Outcome::Stopped : Outcome::Done;
+    return state.stopped ? Outcome::Stopped : Outcome::Done;
 }
 
 void TConvertEngine::Stop() {

@@ -11,6 +11,10 @@
 
 namespace quillon {
 
+// Row status of a file whose conversion was stopped: its output was discarded. The one place
+// of this text, so that a language file can replace it.
+inline constexpr const char* kStatusStopped = "Stopped";
+
 // One file of a conversion batch, as the converter's file list shows it.
 struct ConvertRow {
     std::string FileName; // the input file (UTF-8 path)
@@ -46,6 +50,11 @@ public:
     // The output exists and KeepExistingOutputs is set, so the row is passed over (calling
     // thread).
     std::function<void(int row, const std::string& outputFile)> OnFileSkipped;
+    // The file's conversion was stopped (calling thread): nothing was written under its output
+    // name (an older file of that name is unchanged), the row's Status is kStatusStopped, the
+    // file is neither counted nor listed in the playlist, and the batch ends. Only one of
+    // OnFileDone, OnFileFailed and OnFileStopped is raised for a file.
+    std::function<void(int row)> OnFileStopped;
     // Every row was handled or the batch was stopped; informUser is the "InformWhenDone"
     // setting (calling thread).
     std::function<void(bool informUser)> OnFinished;
@@ -57,7 +66,9 @@ public:
     // Leaves outputs that exist alone instead of writing over them.
     bool KeepExistingOutputs = false;
 
-    // Stops the current file (which is kept as far as it got) and ends the batch. Any thread.
+    // Stops the current file, whose output is discarded (OnFileStopped), and ends the batch;
+    // later rows stay "not converted". A file that was already complete when the stop reached
+    // its sink is kept and reported done. Any thread.
     void Stop();
 
 private:

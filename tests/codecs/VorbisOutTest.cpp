@@ -6,9 +6,7 @@
 #include "fixtures/Fixtures.h"
 
 #include <cmath>
-#include <cstring>
 #include <gtest/gtest.h>
-#include <thread>
 
 namespace quillon {
 namespace {
@@ -179,35 +177,6 @@ TEST_F(VorbisOutTest, AppendAddsALogicalStreamAndAFailedAppendLeavesTheFileAsItW
     in.OpenFile();
     EXPECT_EQ(in.TotalSamples(), 15000);
     in.CloseFile();
-}
-
-TEST_F(VorbisOutTest, StoppedOutputIsACompleteStream) {
-    TVorbisOut sink;
-    // Small blocks so that the run is still going when Stop arrives.
-    PcmMemorySource source(44100, 16, 2, test::TonePcm(44100, 16, 2, 60 * 44100), 64);
-    sink.SetFileName(file);
-    std::thread stopper([&sink] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        sink.Stop();
-    });
-    const test::RunResult run = test::RunToEnd(sink, source);
-    stopper.join();
-    EXPECT_TRUE(run.done);
-    const auto data = test::ReadFileBytes(file);
-    // The last page carries the end-of-stream flag.
-    size_t last = 0;
-    for (size_t i = 0; i + 4 < data.size(); ++i) {
-        if (std::memcmp(&data[i], "OggS", 4) == 0) {
-            last = i;
-        }
-    }
-    ASSERT_GT(last, 0u);
-    EXPECT_EQ(data[last + 5] & 4, 4);
-    TVorbisIn in;
-    in.SetFileName(file);
-    const auto decoded = test::ReadAll(in, 5000);
-    EXPECT_GT(decoded.size(), 0u);
-    EXPECT_LT(decoded.size(), 60u * 44100 * 4);
 }
 
 TEST_F(VorbisOutTest, MissingFileNameIsReported) {

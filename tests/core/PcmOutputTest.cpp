@@ -54,6 +54,7 @@ TEST(PcmOutputTest, RunDeliversEveryByteAndFinishesOnce) {
     EXPECT_EQ(1, sink.finished);
     EXPECT_EQ(1, input.flushes);
     EXPECT_EQ(osIdle, sink.Status());
+    EXPECT_FALSE(sink.Stopped());
     EXPECT_EQ(100, sink.LastProgress());
     EXPECT_LE(progressEvents, 101);
     EXPECT_GE(progressEvents, 50);
@@ -129,6 +130,8 @@ TEST(PcmOutputTest, StopEndsThroughDone) {
     EXPECT_EQ(1, sink.finished);
     EXPECT_LT(sink.collected.size(), 1000000u);
     EXPECT_EQ(osIdle, sink.Status());
+    EXPECT_TRUE(sink.Stopped());
+    EXPECT_TRUE(sink.discardedOnFinish) << "Finish knows the output is not to be kept";
 }
 
 TEST(PcmOutputTest, PauseAndResume) {

@@ -3,7 +3,11 @@
 #include "fixtures/Fixtures.h"
 #include "workflow/ConvertRows.h"
 
+#include <algorithm>
+#include <condition_variable>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <thread>
 
 namespace quillon::test {
 namespace {
@@ -113,20 +117,68 @@ TEST_F(ConvertEngineTest, RefusesToWriteOverItsInput) {
     EXPECT_EQ(before, ReadFileBytes(file));
 }
 
-TEST_F(ConvertEngineTest, StopKeepsLaterRowsUnconverted) {
-    std::vector<ConvertRow> rows = {Row(MakeWav("long.wav", 44100 * 60), "Long"),
-                                    Row(MakeWav("next.wav", 100), "Next")};
-    engine.OnProgress = [&](int, int percent) {
-        if (percent >= 1) {
+// Stop comes from another thread, as from a window, while the second of three files is
+// converted: that file is discarded and reported stopped, an older file of its name stays, the
+// third row is not touched, and the playlist lists only the finished first file.
+TEST_F(ConvertEngineTest, StopDiscardsTheCurrentFileAndEndsTheBatch) {
+    settings.Set("SavePlayList", "1");
+    const std::string shortWav = MakeWav("short.wav", 4410);
+    const std::string longWav = MakeWav("long.wav", 44100 * 60);
+    const std::string folder = out.Path().string() + "/sub";
+    for (const std::string format : {"WAV", "MP3", "OGG", "FLAC"}) {
+        SCOPED_TRACE(format);
+        settings.Set("RipToFormat", format);
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        const std::string older = folder + "/02-Long." + format;
+        WriteFileBytes(older, {'o', 'l', 'd'});
+        std::vector<ConvertRow> rows = {Row(shortWav, "One"), Row(longWav, "Long", 60),
+                                        Row(shortWav, "Three")};
+        std::vector<int> done, stopped;
+        engine.OnFileDone = [&](int row) { done.push_back(row); };
+        engine.OnFileStopped = [&](int row) { stopped.push_back(row); };
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool underWay = false;
+        engine.OnProgress = [&](int row, int percent) {
+            if (row == 2 && percent >= 1) {
+                std::lock_guard lock(mutex);
+                underWay = true;
+                changed.notify_all();
+            }
+        };
+        std::thread window([&] {
+            std::unique_lock lock(mutex);
+            changed.wait_for(lock, std::chrono::seconds(30), [&] { return underWay; });
             engine.Stop();
+        });
+        const ConvertSummary summary = engine.Convert(rows, settings);
+        window.join();
+
+        EXPECT_TRUE(summary.stopped);
+        EXPECT_EQ(1, summary.converted);
+        EXPECT_EQ(std::vector<int>{1}, done);
+        EXPECT_EQ(std::vector<int>{2}, stopped);
+        EXPECT_EQ("Complete", rows[0].Status);
+        EXPECT_EQ(kStatusStopped, rows[1].Status);
+        EXPECT_EQ("not converted", rows[2].Status);
+        EXPECT_EQ((std::vector<uint8_t>{'o', 'l', 'd'}), ReadFileBytes(older));
+        std::vector<std::string> names;
+        std::string playlist;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            names.push_back(entry.path().filename().string());
+            if (entry.path().extension() == ".m3u") {
+                const auto bytes = ReadFileBytes(entry.path().string());
+                playlist.assign(bytes.begin(), bytes.end());
+            }
         }
-    };
-    const ConvertSummary summary = engine.Convert(rows, settings);
-    EXPECT_TRUE(summary.stopped);
-    EXPECT_EQ("Complete", rows[0].Status) << "a stopped file ends like a finished one";
-    EXPECT_EQ("not converted", rows[1].Status);
-    const auto size = std::filesystem::file_size(out.Path() / "sub/01-Long.WAV");
-    EXPECT_LT(size, 44100u * 4 * 60);
+        std::sort(names.begin(), names.end());
+        ASSERT_EQ(3u, names.size()) << "nothing else, no temporary file";
+        EXPECT_EQ("01-One." + format, names[0]);
+        EXPECT_EQ("02-Long." + format, names[1]);
+        EXPECT_EQ("#EXTM3U\r\n#EXTINF:1,Art-One\r\n" + folder + "/01-One." + format + "\r\n",
+                  playlist);
+    }
 }
 
 TEST_F(ConvertEngineTest, UnknownFormatFailsEveryRowWithoutWaiting) {
