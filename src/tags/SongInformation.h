@@ -23,7 +23,7 @@ struct MPEGInfo {
     double Duration = 0; // seconds
 };
 
-// Tags and stream facts of an audio file as texts for edit boxes (Latin-1).
+// Tags and stream facts of an audio file as texts for edit boxes.
 struct SongInformation {
     std::string Exists; // "Yes" or "No" (tag found), or empty
     std::string Version;
@@ -59,5 +59,9 @@ SongInformation ReadSongInformation(const std::string& fileName);
 // Vorbis comments, ".APE" an APE tag. True when every write succeeded; raises
 // EUnsupportedTagFormat for other extensions.
 bool WriteSongInformation(const SongInformation& info, const std::string& fileName);
+
+// Why the last WriteSongInformation call on this thread returned false, as a sentence for the
+// user (for example an MP3 whose old tag covers audio data); empty when the writer gave none.
+const std::string& WriteSongInformationError();
 
 } // namespace quillon
