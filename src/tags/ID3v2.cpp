@@ -95,6 +95,11 @@ ptrdiff_t DescribedFrame(const FrameList& frames, const char* id) {
         if (first < 0) {
             first = static_cast<ptrdiff_t>(i);
         }
+        // Only plain frames are opened in the search, so that a tag of many compressed frames
+        // costs one decompression, not one each.
+        if (frames[i].FormatFlags & (kId3v23Compressed | kId3v23Encrypted)) {
+            continue;
+        }
         const std::optional<Id3Fields> fields = FieldsOf(frames[i]);
         if (fields && fields->Values[description].empty()) {
             return static_cast<ptrdiff_t>(i);

@@ -288,7 +288,13 @@ private:
         }
         content.erase(0, skip);
         if (format & kV24Compressed) {
-            std::optional<std::string> inflated = Id3Inflate(content);
+            // Every attempt counts against a budget for the whole tag, so that a tag of many
+            // compressed frames cannot make the reader inflate without end.
+            std::optional<std::string> inflated;
+            if (inflateBudget_ >= kId3MaxInflated) {
+                inflated = Id3Inflate(content);
+                inflateBudget_ -= inflated ? inflated->size() : kId3MaxInflated;
+            }
             if (!inflated) {
                 Refuse("The ID3v2.4 frame \"" + name + "\" does not decompress.");
                 return;
@@ -300,6 +306,7 @@ private:
     }
 
     TID3v2Parse& out_;
+    size_t inflateBudget_ = 4 * kId3MaxInflated;
     uint8_t version_ = 0;
     uint8_t flags_ = 0;
     std::string body_;

@@ -23,7 +23,7 @@ struct MPEGInfo {
     double Duration = 0; // seconds
 };
 
-// Tags and stream facts of an audio file as texts for edit boxes.
+// Tags and stream facts of an audio file as texts for edit boxes (Latin-1).
 struct SongInformation {
     std::string Exists; // "Yes" or "No" (tag found), or empty
     std::string Version;

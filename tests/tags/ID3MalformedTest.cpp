@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 namespace quillon {
 namespace {
@@ -146,6 +147,33 @@ TEST(ID3MalformedTest, HostileVersion24TagsReadAndRewriteWithoutHarm) {
             EXPECT_EQ(ReadFileBytes(file), content);
         }
     }
+}
+
+// Compressed version 2.4 frames that inflate to more than the reader allows, many of them:
+// reading stays quick and a rewrite is refused rather than dropping them.
+TEST(ID3MalformedTest, ManyCompressionBombsAreNotInflatedWithoutEnd) {
+    const std::string zeros(17 * 1024 * 1024, '\0');
+    uLongf size = compressBound(zeros.size());
+    std::string packed(size, '\0');
+    compress(reinterpret_cast<Bytef*>(packed.data()), &size,
+             reinterpret_cast<const Bytef*>(zeros.data()), zeros.size());
+    packed.resize(size);
+    Bytes body;
+    for (int i = 0; i < 200; ++i) {
+        test::Append(body, V24Frame("TXXX", std::string("\x01\x10\x00\x00", 4) + packed, 0x0009));
+    }
+    test::Append(body, V24Frame("TIT2", kZero + "After"));
+    test::TempDir dir;
+    const std::string file = dir.File("bombs.mp3");
+    const Bytes content = Concat({V24Tag(body), kAudio});
+    WriteFileBytes(file, content);
+    const auto start = std::chrono::steady_clock::now();
+    TID3v2 tag;
+    ASSERT_TRUE(tag.ReadTag(file));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(tag.Title(), "After");
+    EXPECT_FALSE(tag.WriteTag(file));
+    EXPECT_EQ(ReadFileBytes(file), content);
 }
 
 TEST(ID3MalformedTest, ShortDescriptionFramesGiveEmptyOrWholeTexts) {
