@@ -375,6 +375,17 @@ TEST_F(Id3InteropTest, TextsInEveryScriptRoundTripBetweenUsAndPeers) {
             EXPECT_EQ(read.Artist, text + " A");
             EXPECT_EQ(read.Album, text);
             EXPECT_EQ(read.Comment, text);
+            // Re-tagged by us, the peer's texts read back the same as version 2.3.
+            SongInformation retag = read;
+            retag.Year = "1999";
+            retag.Lyrics = text;
+            ASSERT_TRUE(WriteSongInformation(retag, theirs)) << WriteSongInformationError();
+            const auto again = Lines(test::RunPython(kMutagenReadScript, Quote(theirs)));
+            EXPECT_EQ(again.at("VERSION"), "2.3");
+            EXPECT_EQ(again.at("TIT2"), text);
+            EXPECT_EQ(again.at("TPE1"), text + " A");
+            EXPECT_EQ(again.at("TALB"), text);
+            EXPECT_EQ(again.at("COMM"), text);
         }
     }
 }
