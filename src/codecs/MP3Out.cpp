@@ -3,6 +3,7 @@
 #include "codecs/CodecLibrary.h"
 #include "codecs/PcmSamples.h"
 #include "core/PcmException.h"
+#include "platform/CodePage.h"
 
 #include <algorithm>
 #include <cstring>
@@ -90,6 +91,9 @@ void TMP3Out::Prepare() {
         output_.assign(kOutputBufferBytes, 0);
         pcm_.assign(kPcmBufferBytes / 2, 0);
         pcmFill_ = 0;
+        if (!leadingTag_.empty()) {
+            stream_->Write(leadingTag_.data(), leadingTag_.size());
+        }
         streamStart_ = stream_->Position();
     } catch (...) {
         CloseEncoder();
@@ -176,14 +180,15 @@ void TMP3Out::Finish() {
     if (handle_ != nullptr) {
         try {
             if (!Failing()) {
+                // The library's ID3v1 tag holds Latin-1 texts.
                 lame_->id3tag_init(handle_);
-                lame_->id3tag_set_title(handle_, id3TagTitle_.c_str());
-                lame_->id3tag_set_artist(handle_, id3TagArtist_.c_str());
-                lame_->id3tag_set_album(handle_, id3TagAlbum_.c_str());
-                lame_->id3tag_set_year(handle_, id3TagYear_.c_str());
-                lame_->id3tag_set_track(handle_, id3TagTrack_.c_str());
-                lame_->id3tag_set_comment(handle_, id3TagComment_.c_str());
-                lame_->id3tag_set_genre(handle_, id3TagGenre_.c_str());
+                lame_->id3tag_set_title(handle_, Latin1FromUtf8(id3TagTitle_).c_str());
+                lame_->id3tag_set_artist(handle_, Latin1FromUtf8(id3TagArtist_).c_str());
+                lame_->id3tag_set_album(handle_, Latin1FromUtf8(id3TagAlbum_).c_str());
+                lame_->id3tag_set_year(handle_, Latin1FromUtf8(id3TagYear_).c_str());
+                lame_->id3tag_set_track(handle_, Latin1FromUtf8(id3TagTrack_).c_str());
+                lame_->id3tag_set_comment(handle_, Latin1FromUtf8(id3TagComment_).c_str());
+                lame_->id3tag_set_genre(handle_, Latin1FromUtf8(id3TagGenre_).c_str());
                 const int r = lame_->lame_encode_flush(handle_, output_.data(), kOutputBufferBytes);
                 if (r < 0) {
                     throw EPcmException("Failed to encode data.");

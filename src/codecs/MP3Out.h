@@ -41,7 +41,9 @@ enum class TMP3Mode : uint8_t { STEREO, JOINT_STEREO, DUAL_CHANNEL, MONO };
 int MP3BitRateKbps(TMP3BitRate value);
 
 // File sink that encodes PCM into an MP3 file with the LAME library, which is loaded by the
-// first instance and released with the last. The ID3 tag comes from the seven tag properties.
+// first instance and released with the last. The library appends an ID3v1 tag from the seven
+// tag properties (UTF-8, stored as Latin-1); a leading tag given by the caller (an ID3v2 tag
+// holding the full texts) is written in front of the audio.
 class TMP3Out : public TPcmFileOut {
 public:
     // Raises EPcmException "<file name> library could not be loaded." without the library.
@@ -87,6 +89,10 @@ public:
     void SetId3TagComment(const std::string& value) { id3TagComment_ = value; }
     const std::string& Id3TagGenre() const { return id3TagGenre_; }
     void SetId3TagGenre(const std::string& value) { id3TagGenre_ = value; }
+    // Bytes written at the start of the output, before the first audio frame (the Info/VBR
+    // frame written back after flushing follows them). Empty writes nothing.
+    const std::vector<uint8_t>& LeadingTag() const { return leadingTag_; }
+    void SetLeadingTag(std::vector<uint8_t> value) { leadingTag_ = std::move(value); }
 
 protected:
     void Prepare() override;
@@ -120,6 +126,7 @@ private:
     std::string id3TagTrack_;
     std::string id3TagComment_;
     std::string id3TagGenre_;
+    std::vector<uint8_t> leadingTag_;
 
     lame_global_flags* handle_ = nullptr;
     int bytesPerSample_ = 2;

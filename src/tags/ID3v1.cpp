@@ -1,7 +1,10 @@
 #include "tags/ID3v1.h"
 
+#include "platform/CodePage.h"
 #include "platform/FileStream.h"
 #include "tags/ID3Genres.h"
+#include "tags/StreamCopy.h"
+#include "tags/TagFileRewrite.h"
 #include "tags/TagTextRules.h"
 
 #include <algorithm>
@@ -30,12 +33,33 @@ bool StartsWithTag(const TagRecord& record) {
 }
 
 std::string SlotText(const TagRecord& record, size_t offset, size_t width) {
-    return TrimBlanksRight(
-        std::string_view(reinterpret_cast<const char*>(record.data()) + offset, width));
+    return Utf8FromLatin1(TrimBlanksRight(
+        std::string_view(reinterpret_cast<const char*>(record.data()) + offset, width)));
 }
 
-void PutSlot(TagRecord& record, size_t offset, size_t width, const std::string& text) {
+void PutSlot(TagRecord& record, size_t offset, size_t width, const std::string& utf8) {
+    const std::string text = Latin1FromUtf8(utf8);
     std::memcpy(record.data() + offset, text.data(), std::min(width, text.size()));
+}
+
+// Rebuilds the file with everything before its old record (if any) and then `record` (if
+// given); false for a file shorter than 128 bytes.
+bool RewriteEnd(const std::string& fileName, const TagRecord* record) {
+    return RewriteThroughTempFile(fileName, [record](Stream& original, TagRewriteOutput& output) {
+        TagRecord old{};
+        if (!ReadLast128(original, old)) {
+            return false;
+        }
+        const int64_t size = original.Size();
+        const int64_t keep = StartsWithTag(old) ? size - kTagSize : size;
+        if (!CopyStreamRange(original, 0, keep, output)) {
+            return false;
+        }
+        if (record != nullptr) {
+            output.Write(record->data(), record->size());
+        }
+        return true;
+    });
 }
 
 } // namespace
@@ -123,28 +147,19 @@ bool TID3v1::ReadTag(const std::string& fileName) {
 }
 
 bool TID3v1::RemoveTag(const std::string& fileName) {
+    TagRecord record{};
     try {
-        TagRecord record{};
-        int64_t size = 0;
-        {
-            FileStream file(fileName, FileStream::Mode::Read);
-            if (!ReadLast128(file, record)) {
-                return false;
-            }
-            size = file.Size();
+        FileStream file(fileName, FileStream::Mode::Read);
+        if (!ReadLast128(file, record)) {
+            return false;
         }
-        if (!StartsWithTag(record)) {
-            return true;
-        }
-        FileStream file(fileName, FileStream::Mode::ReadWrite);
-        file.SetSize(size - kTagSize);
-        return true;
     } catch (const std::exception&) {
         return false;
     }
+    return !StartsWithTag(record) || RewriteEnd(fileName, nullptr);
 }
 
-bool TID3v1::WriteTag(const std::string& fileName) {
+std::array<uint8_t, 128> TID3v1::BuildRecord() const {
     TagRecord record{};
     std::memcpy(record.data(), "TAG", 3);
     PutSlot(record, 3, 30, title_);
@@ -157,35 +172,12 @@ bool TID3v1::WriteTag(const std::string& fileName) {
         record[126] = track_;
     }
     record[127] = genreID_;
+    return record;
+}
 
-    try {
-        FileStream file(fileName, FileStream::Mode::ReadWrite);
-        TagRecord old{};
-        if (!ReadLast128(file, old)) {
-            return false;
-        }
-        const int64_t size = file.Size();
-        if (StartsWithTag(old)) {
-            // Overwriting the old tag in place gives the same bytes as cutting it off and
-            // appending the new one, without a moment in which the file has no tag.
-            file.SetPosition(size - kTagSize);
-            file.Write(record.data(), record.size());
-            file.FlushBuffer();
-            return true;
-        }
-        try {
-            file.SetPosition(size);
-            file.Write(record.data(), record.size());
-            file.FlushBuffer();
-        } catch (const std::exception&) {
-            // A partly written tag would be taken for audio data: cut it off again.
-            file.SetSize(size);
-            return false;
-        }
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
+bool TID3v1::WriteTag(const std::string& fileName) {
+    const TagRecord record = BuildRecord();
+    return RewriteEnd(fileName, &record);
 }
 
 } // namespace quillon

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -7,7 +8,9 @@
 namespace quillon {
 
 // The fixed 128-byte tag in the last 128 bytes of an MP3 file. Operations never raise; they
-// report failures through their Boolean results. Texts are Latin-1 byte strings.
+// report failures through their Boolean results. Texts are UTF-8; the file stores Latin-1, so
+// characters it cannot hold are written as "?". Writes rebuild the file through a temporary
+// file and leave it unchanged when they fail.
 class TID3v1 {
 public:
     TID3v1();
@@ -20,6 +23,8 @@ public:
     bool RemoveTag(const std::string& fileName);
     // True when the tag was written; an existing tag is replaced.
     bool WriteTag(const std::string& fileName);
+    // The 128 bytes WriteTag puts at the end of the file.
+    std::array<uint8_t, 128> BuildRecord() const;
 
     bool Exists() const { return exists_; }
     // 1 = ID3v1.0, 2 = ID3v1.1 (with a track number).

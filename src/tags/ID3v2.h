@@ -1,5 +1,8 @@
 #pragma once
 
+#include "tags/ID3v2Frame.h"
+
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -7,9 +10,10 @@
 
 namespace quillon {
 
-// The ID3v2 tag at the start of an MP3 file, limited to thirteen text frames. Only version
-// 2.3 frames are read (other versions are recognised and measured); writing always produces a
-// version 2.3 tag that replaces the old one. Operations never raise. Texts are Latin-1.
+// The ID3v2 tag at the start of an MP3 file. Reading keeps every frame of a version 2.2, 2.3
+// or 2.4 tag, converted into version 2.3 form; the thirteen named fields read and replace
+// entries of that list, and writing serialises the whole list as a version 2.3 tag that
+// replaces the old one. Operations never raise. Texts are UTF-8.
 class TID3v2 {
 public:
     TID3v2();
@@ -17,8 +21,17 @@ public:
     void Clear();
     // False when the 10-byte header cannot be read; true otherwise.
     bool ReadTag(const std::string& fileName);
-    // True when the file was rebuilt with the new tag in front of its audio data.
+    // True when the file was rebuilt with the new tag in front of its audio data. A write is
+    // refused, the file unchanged, when the frames read cannot be carried into version 2.3 or
+    // when the old tag's stated size covers more than frames and zero padding (audio data).
     bool WriteTag(const std::string& fileName);
+    // The same, replacing (or adding) the file's ID3v1 record in the same rebuild, so that
+    // either both tags change or neither does.
+    bool WriteTag(const std::string& fileName, const std::array<uint8_t, 128>& id3v1);
+    // Why the last WriteTag returned false, as a sentence for the user.
+    const std::string& LastError() const { return lastError_; }
+    // Every frame, in version 2.3 form, in the order they are written.
+    const std::vector<TID3v2Frame>& Frames() const { return frames_; }
 
     // The file begins with "ID3".
     bool Exists() const { return exists_; }
@@ -56,10 +69,15 @@ public:
     void SetLink(std::string_view value);
     void SetLyrics(std::string_view value);
 
-    // The bytes of the tag that WriteTag puts in front of the audio data.
+    // The bytes of the tag that WriteTag puts in front of the audio data; empty when the
+    // frames exceed what a tag can hold.
     std::vector<uint8_t> BuildTag() const;
 
 private:
+    bool Write(const std::string& fileName, const std::array<uint8_t, 128>* id3v1);
+    // The frame list with the named fields applied.
+    std::vector<TID3v2Frame> AppliedFrames() const;
+
     bool exists_ = false;
     uint8_t versionID_ = 0;
     int32_t size_ = 0;
@@ -76,6 +94,10 @@ private:
     std::string language_;
     std::string link_;
     std::string lyrics_;
+    std::vector<TID3v2Frame> frames_;
+    // Why frames_ is not a faithful copy of the tag read; empty when it is.
+    std::string readProblem_;
+    std::string lastError_;
 };
 
 } // namespace quillon

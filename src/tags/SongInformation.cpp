@@ -34,19 +34,6 @@ std::string TrackText(unsigned track) {
     return track != 0 ? std::to_string(track) : std::string();
 }
 
-// Text stored as two-byte characters behind a byte-order mark, as some taggers write it: the
-// low bytes of its code units. Other texts stay as they are.
-std::string RepairTwoByteText(const std::string& text) {
-    if (text.size() < 5 || text[3] != '\0') {
-        return text;
-    }
-    std::string out;
-    for (size_t i = 2; i < text.size(); i += 2) {
-        out.push_back(text[i]);
-    }
-    return out;
-}
-
 // The thousands separator of the user's locale; "," where the locale groups no digits.
 char UserThousandsSeparator() {
     try {
@@ -101,19 +88,19 @@ void ReadMP3(const std::string& fileName, SongInformation& info) {
     if (v2Read && v2.Exists()) {
         info.Exists = "Yes";
         info.Version = "2." + std::to_string(v2.VersionID());
-        info.Title = RepairTwoByteText(v2.Title());
-        info.Artist = RepairTwoByteText(v2.Artist());
-        info.Album = RepairTwoByteText(v2.Album());
+        info.Title = v2.Title();
+        info.Artist = v2.Artist();
+        info.Album = v2.Album();
         info.Track = TrackText(v2.Track());
         info.Year = v2.Year();
         info.Genre = v2.Genre();
-        info.Comment = RepairTwoByteText(v2.Comment());
-        info.Composer = RepairTwoByteText(v2.Composer());
+        info.Comment = v2.Comment();
+        info.Composer = v2.Composer();
         info.Encoder = v2.Encoder();
         info.Copyright = v2.Copyright();
         info.Language = v2.Language();
         info.Link = v2.Link();
-        info.Lyrics = RepairTwoByteText(v2.Lyrics());
+        info.Lyrics = v2.Lyrics();
     }
     if (v1Read && v1.Exists()) {
         FillEmpty(info.Title, v1.Title());
@@ -262,9 +249,17 @@ int TrackToStore(const std::string& text) {
     return track < 1 ? 0 : track;
 }
 
+// Why the last WriteSongInformation on this thread failed, when the writer said.
+thread_local std::string lastWriteError;
+
 bool WriteMP3(const SongInformation& info, const std::string& fileName) {
     const int track = TrackToStore(info.Track);
+    // The frames the tag holds stay; the fields replace only their own entries.
     TID3v2 v2;
+    if (!v2.ReadTag(fileName)) {
+        lastWriteError = "The file cannot be read as an MP3 file.";
+        return false;
+    }
     v2.SetTitle(info.Title);
     v2.SetArtist(info.Artist);
     v2.SetAlbum(info.Album);
@@ -278,7 +273,6 @@ bool WriteMP3(const SongInformation& info, const std::string& fileName) {
     v2.SetLanguage(info.Language);
     v2.SetLink(info.Link);
     v2.SetLyrics(info.Lyrics);
-    const bool v2Written = v2.WriteTag(fileName);
 
     TID3v1 v1;
     v1.SetTitle(info.Title);
@@ -288,8 +282,12 @@ bool WriteMP3(const SongInformation& info, const std::string& fileName) {
     v1.SetTrack(static_cast<uint8_t>(track));
     v1.SetGenre(info.Genre);
     v1.SetComment(info.Comment);
-    const bool v1Written = v1.WriteTag(fileName);
-    return v2Written && v1Written;
+    // Both tags change in one rebuild of the file, so a failure leaves both as they were.
+    if (!v2.WriteTag(fileName, v1.BuildRecord())) {
+        lastWriteError = v2.LastError();
+        return false;
+    }
+    return true;
 }
 
 bool WriteOGG(const SongInformation& info, const std::string& fileName) {
@@ -367,7 +365,12 @@ SongInformation ReadSongInformation(const std::string& fileName) {
     return info;
 }
 
+const std::string& WriteSongInformationError() {
+    return lastWriteError;
+}
+
 bool WriteSongInformation(const SongInformation& info, const std::string& fileName) {
+    lastWriteError.clear();
     const std::string extension = AsciiUpper(std::filesystem::path(fileName).extension().string());
     if (extension == ".APE") {
         return WriteAPE(info, fileName);

@@ -61,4 +61,8 @@ SongInformation ReadSongInformation(const std::string& fileName);
 // EUnsupportedTagFormat for other extensions.
 bool WriteSongInformation(const SongInformation& info, const std::string& fileName);
 
+// Why the last WriteSongInformation call on this thread returned false, as a sentence for the
+// user (for example an MP3 whose old tag covers audio data); empty when the writer gave none.
+const std::string& WriteSongInformationError();
+
 } // namespace quillon

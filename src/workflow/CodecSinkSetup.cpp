@@ -3,6 +3,9 @@
 #include "codecs/FLACOut.h"
 #include "codecs/MP3Out.h"
 #include "codecs/VorbisOut.h"
+#include "platform/CodePage.h"
+#include "tags/ID3v2.h"
+#include "tags/TagTextRules.h"
 
 #include <string>
 #include <vector>
@@ -79,6 +82,20 @@ std::unique_ptr<TPcmFileOut> MakeMp3Sink(const SinkRequest& request, const Setti
     s.SetId3TagTrack(std::to_string(request.trackNumber));
     s.SetId3TagComment(request.tags.Comment);
     s.SetId3TagGenre(request.tags.Genre);
+    // LAME's own tag is ID3v1 only, whose Latin-1 slots lose characters and length; an ID3v2.3
+    // tag in front carries the full texts.
+    TID3v2 tag;
+    tag.SetTitle(request.tags.Title);
+    tag.SetArtist(request.tags.Artist);
+    tag.SetAlbum(request.tags.Album);
+    tag.SetYear(request.tags.Year);
+    tag.SetGenre(request.tags.Genre);
+    tag.SetComment(request.tags.Comment);
+    tag.SetTrack(TrackFromText(s.Id3TagTrack()));
+    if (!tag.Title().empty() || !tag.Artist().empty() || !tag.Album().empty() ||
+        !tag.Year().empty() || !tag.Genre().empty() || !tag.Comment().empty() || tag.Track() != 0) {
+        s.SetLeadingTag(tag.BuildTag());
+    }
     return sink;
 }
 

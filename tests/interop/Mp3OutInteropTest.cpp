@@ -1,6 +1,7 @@
 #include "codecs/MP3Out.h"
 #include "fixtures/CodecFixtures.h"
 #include "fixtures/Fixtures.h"
+#include "workflow/SinkSetup.h"
 
 #include <cstring>
 #include <functional>
@@ -25,6 +26,7 @@ print("sample_rate=%d" % f.info.sample_rate)
 print("mode=%d" % f.info.mode)
 print("channels=%d" % f.info.channels)
 t = ID3(sys.argv[1])
+print("version=%d.%d" % t.version[:2])
 for key in ("TIT2", "TPE1", "TALB", "TDRC", "TRCK", "TCON"):
     print("%s=%s" % (key, t[key].text[0] if key in t else ""))
 comments = t.getall("COMM")
@@ -126,27 +128,43 @@ TEST_F(Mp3OutInteropTest, DurationRateAndModeAreWhatPeersRead) {
     }
 }
 
-TEST_F(Mp3OutInteropTest, SevenTagValuesAreReadable) {
+// A converted or ripped file gets an ID3v2.3 tag with the full texts in front of its audio,
+// and its Info frame (exact length) still follows that tag.
+TEST_F(Mp3OutInteropTest, TheSinkSetUpForConversionsWritesFullTextsAndAnExactLength) {
     const std::string file = dir.File("tagged.mp3");
-    TMP3Out sink;
-    sink.SetId3TagTitle("Happy Boys Girls");
-    sink.SetId3TagArtist("Aqua");
-    sink.SetId3TagAlbum("Aquarium");
-    sink.SetId3TagYear("1997");
-    sink.SetId3TagTrack("3");
-    sink.SetId3TagComment("From the CD");
-    sink.SetId3TagGenre("Dance");
-    sink.SetFileName(file);
-    test::PcmMemorySource source(44100, 16, 2, test::TonePcm(44100, 16, 2, 44100));
-    ASSERT_EQ(test::RunToEnd(sink, source).error, "");
+    SinkRequest request;
+    request.format = "MP3";
+    request.fileName = file;
+    request.tags = {"\u30cf\u30c3\u30d4\u30fc\u30fb\u30dc\u30fc\u30a4\u30ba",
+                    "\u0391\u03ba\u03bf\u03c5\u03b1",
+                    "Aquarium \u00e9t\u00e9",
+                    "1997",
+                    "Dance",
+                    "\u0417\u0430\u043c\u0435\u0442\u043a\u0430 \U0001F3B5"};
+    request.trackNumber = 3;
+    const Settings settings;
+    std::unique_ptr<TPcmFileOut> sink = MakeSink(request, settings);
+    ASSERT_NE(sink, nullptr);
+    constexpr double kSeconds = 2.5;
+    test::PcmMemorySource source(
+        44100, 16, 2, test::TonePcm(44100, 16, 2, static_cast<int64_t>(kSeconds * 44100)));
+    ASSERT_EQ(test::RunToEnd(*sink, source).error, "");
     const auto tags = Mutagen(file);
-    EXPECT_EQ(tags.at("TIT2"), "Happy Boys Girls");
-    EXPECT_EQ(tags.at("TPE1"), "Aqua");
-    EXPECT_EQ(tags.at("TALB"), "Aquarium");
+    EXPECT_EQ(tags.at("version"), "2.3");
+    EXPECT_EQ(tags.at("TIT2"), request.tags.Title);
+    EXPECT_EQ(tags.at("TPE1"), request.tags.Artist);
+    EXPECT_EQ(tags.at("TALB"), request.tags.Album);
     EXPECT_EQ(tags.at("TDRC"), "1997");
     EXPECT_EQ(tags.at("TRCK"), "3");
-    EXPECT_EQ(tags.at("COMM"), "From the CD");
+    EXPECT_EQ(tags.at("COMM"), request.tags.Comment);
     EXPECT_EQ(tags.at("TCON"), "Dance");
+    EXPECT_NEAR(std::stod(tags.at("length")), kSeconds, 1.0 / 44100 + 1e-6);
+    EXPECT_NEAR(FfprobeDuration(file), kSeconds, 1152.0 / 44100);
+    // LAME's ID3v1 record keeps what Latin-1 holds of the texts.
+    const std::vector<uint8_t> bytes = test::ReadFileBytes(file);
+    const std::string v1(bytes.end() - 128, bytes.end());
+    EXPECT_EQ(v1.substr(0, 3), "TAG");
+    EXPECT_EQ(v1.substr(63, 12), "Aquarium \xE9t\xE9");
 }
 
 } // namespace
