@@ -1,6 +1,6 @@
 #include "cli/StopSignals.h"
 
-#include "platform/FileStream.h"
+#include "platform/ReplacementFile.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -78,7 +78,7 @@ void StopSignals::Watch() {
             continue;
         }
         // Asked again while stopping: end now, but leave no partial output behind.
-        FileStream::RemoveUncommittedFiles();
+        ReplacementFile::RemoveUnpublished();
         static constexpr char kMessage[] = "quillon: stopped at once\n";
         [[maybe_unused]] const ssize_t shown = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
         _exit(128 + signal);

@@ -66,7 +66,8 @@ TagFile(const std::string& file,
             info.*field = value;
         }
         if (!WriteSongInformation(info, file)) {
-            return WriteProblem(file, "cannot write the tags");
+            const std::string& why = WriteSongInformationError();
+            return WriteProblem(file, why.empty() ? "cannot write the tags" : why);
         }
     } catch (const EUnsupportedTagFormat&) {
         return std::string(kNotTaggedFormat);

@@ -1,12 +1,12 @@
 #include "platform/FileStream.h"
 
+#include "platform/ReplacementFile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <mutex>
-#include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,27 +39,6 @@ struct SharedFiles {
 };
 
 thread_local SharedFiles sharedFiles;
-
-// The temporary files of Create streams that are not committed yet, by name.
-struct UncommittedFiles {
-    std::mutex mutex;
-    std::set<std::string> names;
-
-    void Add(const std::string& name) {
-        std::lock_guard lock(mutex);
-        names.insert(name);
-    }
-    void Remove(const std::string& name) {
-        std::lock_guard lock(mutex);
-        names.erase(name);
-    }
-};
-
-// Never destroyed: streams may still close while static objects are destroyed at exit.
-UncommittedFiles& Uncommitted() {
-    static auto* files = new UncommittedFiles;
-    return *files;
-}
 
 // The shared entry of a file, opened on first use.
 SharedFile& SharedEntry(const std::string& fileName) {
@@ -121,22 +100,16 @@ FileStream::FileStream(const std::string& fileName, Mode mode) : fileName_(fileN
             errno = error;
         }
         break;
-    case Mode::Create: {
-        tempName_ = fileName + ".quillon-XXXXXX";
-        fd_ = ::mkostemp(tempName_.data(), O_CLOEXEC);
-        if (fd_ >= 0) {
-            ::fchmod(
-                fd_, 0666 & ~[] {
-                    const mode_t mask = ::umask(0);
-                    ::umask(mask);
-                    return mask;
-                }());
-            Uncommitted().Add(tempName_);
-        } else {
-            tempName_.clear();
-        }
+    case Mode::Create:
+        replacement_ = std::make_unique<ReplacementFile>(fileName);
+        fd_ = replacement_->Fd();
+        ::fchmod(
+            fd_, 0666 & ~[] {
+                const mode_t mask = ::umask(0);
+                ::umask(mask);
+                return mask;
+            }());
         break;
-    }
     }
     if (fd_ < 0) {
         const char* what = mode == Mode::Create ? "Cannot create file" : "Cannot open file";
@@ -161,31 +134,21 @@ void FileStream::Close() noexcept {
         fd_ = -1;
         return;
     }
+    if (replacement_) {
+        // Uncommitted content is dropped with its replacement file.
+        replacement_.reset();
+        fd_ = -1;
+        return;
+    }
     if (fd_ >= 0) {
-        if (tempName_.empty()) {
-            try {
-                FlushBuffer();
-            } catch (const EStreamError&) {
-                // Nothing can be reported from a destructor; callers that care flush first.
-            }
+        try {
+            FlushBuffer();
+        } catch (const EStreamError&) {
+            // Nothing can be reported from a destructor; callers that care flush first.
         }
         ::close(fd_);
         fd_ = -1;
     }
-    if (!tempName_.empty()) {
-        ::unlink(tempName_.c_str());
-        Uncommitted().Remove(tempName_);
-        tempName_.clear();
-    }
-}
-
-void FileStream::RemoveUncommittedFiles() {
-    UncommittedFiles& files = Uncommitted();
-    std::lock_guard lock(files.mutex);
-    for (const std::string& name : files.names) {
-        ::unlink(name.c_str());
-    }
-    files.names.clear();
 }
 
 void FileStream::FlushBuffer() {
@@ -208,21 +171,15 @@ void FileStream::FlushBuffer() {
 }
 
 void FileStream::Commit() {
-    if (tempName_.empty()) {
-        FlushBuffer();
+    FlushBuffer();
+    if (!replacement_) {
         return;
     }
-    FlushBuffer();
-    if (::close(fd_) != 0) {
-        fd_ = -1;
-        throw EStreamError("Cannot write to file \"" + fileName_ + "\". " + SystemErrorText(errno));
-    }
+    // Like the copy tools users compare us with, outputs are not synced one by one; a rename
+    // over an older file still never shows a partial file.
+    replacement_->Publish(false);
+    replacement_.reset();
     fd_ = -1;
-    if (::rename(tempName_.c_str(), fileName_.c_str()) != 0) {
-        throw EStreamError("Cannot create file \"" + fileName_ + "\". " + SystemErrorText(errno));
-    }
-    Uncommitted().Remove(tempName_);
-    tempName_.clear();
 }
 
 size_t FileStream::ReadShared(void* buffer, size_t count) {

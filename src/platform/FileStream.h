@@ -2,11 +2,13 @@
 
 #include "platform/Stream.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace quillon {
 
+class ReplacementFile;
 struct SharedFile;
 
 // A file on disk, with a write buffer so that small writes cost no system call each.
@@ -46,17 +48,13 @@ public:
     // file for the streams to come instead of asking separately.
     static bool Exists(const std::string& fileName);
 
-    // Removes the temporary files of all Create streams not yet committed, for a process that
-    // must end at once without running their destructors. Any thread.
-    static void RemoveUncommittedFiles();
-
 private:
     void Close() noexcept;
     // Serves a read of a shared file from its kept ends; 0 when it must go to the file.
     size_t ReadShared(void* buffer, size_t count);
 
     std::string fileName_;
-    std::string tempName_;
+    std::unique_ptr<ReplacementFile> replacement_; // Create: the new content until Commit
     int fd_ = -1;
     SharedFile* shared_ = nullptr; // the thread's SharedReadScope owns the descriptor
     int64_t position_ = 0;         // logical position, including buffered bytes

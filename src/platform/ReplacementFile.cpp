@@ -6,7 +6,9 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
+#include <mutex>
 #include <random>
+#include <set>
 #include <unistd.h>
 
 namespace quillon {
@@ -28,6 +30,27 @@ std::string UniqueName(const std::string& target) {
         name.push_back(kLetters[random() % (sizeof kLetters - 1)]);
     }
     return (path.parent_path() / name).string();
+}
+
+// The named files of replacements not yet published.
+struct NamedFiles {
+    std::mutex mutex;
+    std::set<std::string> names;
+
+    void Add(const std::string& name) {
+        std::lock_guard lock(mutex);
+        names.insert(name);
+    }
+    void Remove(const std::string& name) {
+        std::lock_guard lock(mutex);
+        names.erase(name);
+    }
+};
+
+// Never destroyed: replacements may still end while static objects are destroyed at exit.
+NamedFiles& Unpublished() {
+    static auto* files = new NamedFiles;
+    return *files;
 }
 
 [[noreturn]] void Fail(const std::string& what, const std::string& target, int error) {
@@ -54,6 +77,7 @@ ReplacementFile::ReplacementFile(std::string target) : target_(std::move(target)
         name_.clear();
         Fail("Cannot create file", target_, error);
     }
+    Unpublished().Add(name_);
 }
 
 ReplacementFile::~ReplacementFile() {
@@ -62,14 +86,27 @@ ReplacementFile::~ReplacementFile() {
     }
     if (!name_.empty()) {
         ::unlink(name_.c_str());
+        Unpublished().Remove(name_);
     }
+}
+
+void ReplacementFile::RemoveUnpublished() {
+    NamedFiles& files = Unpublished();
+    std::lock_guard lock(files.mutex);
+    for (const std::string& name : files.names) {
+        ::unlink(name.c_str());
+    }
+    files.names.clear();
 }
 
 std::string ReplacementFile::LinkUnnamed() {
     const std::string procPath = "/proc/self/fd/" + std::to_string(fd_);
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = UniqueName(target_);
-        if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        // Linking the descriptor itself needs a privilege; its /proc entry works for anyone.
+        if (::linkat(fd_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0 ||
+            (errno != EEXIST && ::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(),
+                                         AT_SYMLINK_FOLLOW) == 0)) {
             return name;
         }
         if (errno != EEXIST) {
@@ -79,17 +116,22 @@ std::string ReplacementFile::LinkUnnamed() {
     Fail("Cannot create file", target_, errno);
 }
 
-void ReplacementFile::Publish() {
-    if (::fsync(fd_) != 0) {
+void ReplacementFile::Publish(bool sync) {
+    if (sync && ::fsync(fd_) != 0) {
         Fail("Cannot write to file", target_, errno);
     }
     if (name_.empty()) {
         name_ = LinkUnnamed();
+        Unpublished().Add(name_);
     }
     if (::rename(name_.c_str(), target_.c_str()) != 0) {
         Fail("Cannot create file", target_, errno);
     }
+    Unpublished().Remove(name_);
     name_.clear();
+    if (!sync) {
+        return;
+    }
     // The rename itself reaches the disk with the folder.
     const int folder = ::open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {

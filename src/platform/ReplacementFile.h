@@ -18,9 +18,14 @@ public:
     ReplacementFile& operator=(const ReplacementFile&) = delete;
 
     int Fd() const { return fd_; }
-    // Syncs the content and renames it over the target; raises EStreamError on failure (the
-    // target is then unchanged).
-    void Publish();
+    // Renames the content over the target, after syncing it to the disk when `sync` is set;
+    // raises EStreamError on failure (the target is then unchanged).
+    void Publish(bool sync = true);
+
+    // Removes the named files of all replacements not yet published, for a process that must
+    // end at once without running their destructors (unnamed ones vanish with the process).
+    // Any thread.
+    static void RemoveUnpublished();
 
 private:
     // Gives an unnamed file a unique name beside the target.
