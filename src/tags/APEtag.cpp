@@ -192,8 +192,7 @@ bool ReplaceTail(const std::string& fileName, const std::vector<uint8_t>& newTag
         if (!ReadTail(reader, tail) || tail.tagBytes < 0) {
             return false;
         }
-        original.SetPosition(0);
-        output.CopyRange(original, tail.fileSize - tail.tagBytes);
+        output.CopyRange(original, 0, tail.fileSize - tail.tagBytes);
         output.Write(newTag);
         return true;
     });

@@ -24,7 +24,6 @@ constexpr uint32_t kMaxBlockSize = 0xFFFFFF;
 constexpr size_t kMaxBlocks = 1 << 16;
 // Padding given to a file whose comments no longer fit the room they had.
 constexpr uint32_t kNewPadding = 4096;
-constexpr size_t kCopyChunk = 1 << 20;
 
 // Length of an ID3v2 tag at the start of the file (footer included); 0 when there is none or
 // it claims more than the file holds.
@@ -108,19 +107,6 @@ bool ReadStructure(Stream& file, FlacStructure& s) {
     return true;
 }
 
-void CopyRange(Stream& source, int64_t from, int64_t count, TagRewriteOutput& out) {
-    std::vector<uint8_t> chunk(static_cast<size_t>(std::min<int64_t>(count, kCopyChunk)));
-    source.SetPosition(from);
-    while (count > 0) {
-        const size_t want = static_cast<size_t>(std::min<int64_t>(count, kCopyChunk));
-        if (!source.ReadExact(chunk.data(), want)) {
-            throw EStreamError("Unexpected end of file");
-        }
-        out.Write(chunk.data(), want);
-        count -= static_cast<int64_t>(want);
-    }
-}
-
 std::array<uint8_t, kBlockHeaderSize> BlockHeader(uint8_t type, uint32_t size, bool last) {
     return {static_cast<uint8_t>(type | (last ? kLastBlock : 0)), static_cast<uint8_t>(size >> 16),
             static_cast<uint8_t>(size >> 8), static_cast<uint8_t>(size)};
@@ -149,9 +135,7 @@ void TFLACfile::Clear() {
     totalSamples_ = 0;
     blocks_.clear();
     hasComments_ = false;
-    fields_ = {};
-    vendor_.clear();
-    comments_ = {};
+    ClearComments();
 }
 
 bool TFLACfile::ReadInfo(const std::string& fileName) {
@@ -180,9 +164,7 @@ bool TFLACfile::ReadInfo(const std::string& fileName) {
                     static_cast<uint64_t>(si[16]) << 8 | si[17];
     blocks_ = s.blocks;
     hasComments_ = s.comments >= 0;
-    comments_ = s.block;
-    fields_ = comments_.Fields();
-    vendor_ = TrimBlanks(Utf8FromUtf8OrLatin1(comments_.Vendor()));
+    TakeComments(s.block);
     return true;
 }
 
@@ -193,7 +175,7 @@ bool TFLACfile::WriteTag(const std::string& fileName) {
             return false;
         }
         VorbisCommentBlock block = s.block;
-        block.ApplyFields(fields_);
+        block.ApplyFields(Fields());
         const bool writeComments = s.comments >= 0 || !block.Comments().empty();
         const std::vector<uint8_t> comments = block.Serialise();
         if (comments.size() > kMaxBlockSize) {
@@ -230,7 +212,7 @@ bool TFLACfile::WriteTag(const std::string& fileName) {
             paddingSize = left;
         }
 
-        CopyRange(file, 0, s.id3v2Size + 4, out);
+        out.CopyRange(file, 0, s.id3v2Size + 4);
         for (size_t k = 0; k < kept.size(); ++k) {
             const bool last = !padding && k + 1 == kept.size();
             const int i = kept[k];
@@ -242,14 +224,14 @@ bool TFLACfile::WriteTag(const std::string& fileName) {
             }
             const Block& b = s.blocks[static_cast<size_t>(i)];
             out.Write(BlockHeader(b.type, b.size, last).data(), kBlockHeaderSize);
-            CopyRange(file, b.position + static_cast<int64_t>(kBlockHeaderSize), b.size, out);
+            out.CopyRange(file, b.position + static_cast<int64_t>(kBlockHeaderSize), b.size);
         }
         if (padding) {
             const auto size = static_cast<uint32_t>(paddingSize);
             out.Write(BlockHeader(kPadding, size, true).data(), kBlockHeaderSize);
             out.Write(std::vector<uint8_t>(size));
         }
-        CopyRange(file, s.audioOffset, s.fileSize - s.audioOffset, out);
+        out.CopyRange(file, s.audioOffset, s.fileSize - s.audioOffset);
         return true;
     });
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tags/VorbisCommentBlock.h"
+#include "tags/VorbisTaggedFile.h"
 
 #include <cstdint>
 #include <string>
@@ -12,7 +12,7 @@ namespace quillon {
 // Stream facts and Vorbis comments of a native FLAC file, read from its metadata blocks
 // without decoding; WriteTag replaces the VORBIS_COMMENT block and keeps every other block
 // byte for byte. Texts are UTF-8. Never raises.
-class TFLACfile {
+class TFLACfile : public VorbisTaggedFile {
 public:
     // Metadata block types.
     static constexpr uint8_t kStreamInfo = 0;
@@ -51,24 +51,6 @@ public:
     // Whether the file has a VORBIS_COMMENT block.
     bool HasComments() const { return hasComments_; }
 
-    const std::string& Title() const { return fields_.Title; }
-    const std::string& Artist() const { return fields_.Artist; }
-    const std::string& Album() const { return fields_.Album; }
-    uint16_t Track() const { return fields_.Track; }
-    const std::string& Date() const { return fields_.Date; }
-    const std::string& Genre() const { return fields_.Genre; }
-    const std::string& Comment() const { return fields_.Comment; }
-    const std::string& Vendor() const { return vendor_; }
-    const VorbisCommentBlock& Comments() const { return comments_; }
-
-    void SetTitle(std::string_view value) { fields_.Title = value; }
-    void SetArtist(std::string_view value) { fields_.Artist = value; }
-    void SetAlbum(std::string_view value) { fields_.Album = value; }
-    void SetTrack(uint16_t value) { fields_.Track = value; }
-    void SetDate(std::string_view value) { fields_.Date = value; }
-    void SetGenre(std::string_view value) { fields_.Genre = value; }
-    void SetComment(std::string_view value) { fields_.Comment = value; }
-
     // "Mono", "Stereo", … as for Ogg Vorbis.
     std::string ChannelMode() const;
     // Seconds; 0 when the sample count or rate is unknown.
@@ -87,9 +69,6 @@ private:
     uint64_t totalSamples_;
     std::vector<Block> blocks_;
     bool hasComments_;
-    VorbisFields fields_;
-    std::string vendor_;
-    VorbisCommentBlock comments_;
 };
 
 } // namespace quillon

@@ -26,7 +26,6 @@ constexpr int64_t kTailReach = kTailStep * kTailWindows + 10;
 // Comment headers are read up to this size; pages of a header are followed up to this count.
 constexpr int64_t kMaxCommentPacket = int64_t{64} << 20;
 constexpr size_t kMaxHeaderPages = 1 << 16;
-constexpr size_t kCopyChunk = 1 << 20;
 
 uint32_t LE32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
@@ -142,19 +141,6 @@ bool ReadStructure(Stream& file, OggStructure& s) {
     return true;
 }
 
-void CopyRange(Stream& source, int64_t from, int64_t count, TagRewriteOutput& out) {
-    std::vector<uint8_t> chunk(static_cast<size_t>(std::min<int64_t>(count, kCopyChunk)));
-    source.SetPosition(from);
-    while (count > 0) {
-        const size_t want = static_cast<size_t>(std::min<int64_t>(count, kCopyChunk));
-        if (!source.ReadExact(chunk.data(), want)) {
-            throw EStreamError("Unexpected end of file");
-        }
-        out.Write(chunk.data(), want);
-        count -= static_cast<int64_t>(want);
-    }
-}
-
 // The new comment header: the identifier, the edited block, and what followed the old
 // comments (the framing bit).
 std::vector<uint8_t> BuildCommentPacket(Stream& file, const OggStructure& s,
@@ -203,11 +189,11 @@ void CopyRenumbered(Stream& file, int64_t position, uint32_t serial, uint32_t de
         OggPageHeader page;
         if (delta == 0 || !ReadOggPageHeader(file, position, page) || page.End() > fileSize ||
             (page.serial == serial && (page.headerType & kOggFirstPage) != 0)) {
-            CopyRange(file, position, fileSize - position, out);
+            out.CopyRange(file, position, fileSize - position);
             return;
         }
         if (page.serial != serial) {
-            CopyRange(file, position, page.End() - position, out);
+            out.CopyRange(file, position, page.End() - position);
         } else {
             std::vector<uint8_t> body(static_cast<size_t>(page.BodySize()));
             ReadAt(file, page.BodyStart(), body.data(), body.size());
@@ -231,7 +217,7 @@ bool WriteRepaginated(Stream& file, const OggStructure& s, const std::vector<uin
     const auto pages =
         PaginateOggPackets({packet, map.packets[1].ReadAll(file)}, s.second.serial,
                            s.second.sequence, last.granule, last.headerType & kOggLastPage);
-    CopyRange(file, 0, s.secondPosition, out);
+    out.CopyRange(file, 0, s.secondPosition);
     for (const auto& page : pages) {
         out.Write(page);
     }
@@ -255,9 +241,7 @@ void TOggVorbis::Clear() {
     bitRateNominal_ = 0;
     samples_ = 0;
     id3v2Size_ = 0;
-    fields_ = {};
-    vendor_.clear();
-    comments_ = {};
+    ClearComments();
 }
 
 bool TOggVorbis::ReadInfo(const std::string& fileName) {
@@ -290,14 +274,12 @@ bool TOggVorbis::ReadInfo(const std::string& fileName) {
         samples_ = 0;
     }
 
-    comments_ = s.comments.block;
-    fields_ = comments_.Fields();
-    vendor_ = TrimBlanks(Utf8FromUtf8OrLatin1(comments_.Vendor()));
+    TakeComments(s.comments.block);
     // Some writers put the vendor among the comments, without a name.
-    if (vendor_.empty()) {
-        for (const auto& comment : comments_.Comments()) {
+    if (Vendor().empty()) {
+        for (const auto& comment : Comments().Comments()) {
             if (comment.find('=') == std::string::npos) {
-                vendor_ = TrimBlanks(Utf8FromUtf8OrLatin1(comment));
+                SetVendor(TrimBlanks(Utf8FromUtf8OrLatin1(comment)));
                 break;
             }
         }
@@ -314,13 +296,13 @@ bool TOggVorbis::WriteTag(const std::string& fileName) {
             return false;
         }
         VorbisCommentBlock block = s.comments.block;
-        block.ApplyFields(fields_);
+        block.ApplyFields(Fields());
         const std::vector<uint8_t> packet = BuildCommentPacket(file, s, block);
         if (s.second.End() <= s.fileSize) {
             if (const auto page = RebuildSecondPage(file, s, packet)) {
-                CopyRange(file, 0, s.secondPosition, out);
+                out.CopyRange(file, 0, s.secondPosition);
                 out.Write(*page);
-                CopyRange(file, s.second.End(), s.fileSize - s.second.End(), out);
+                out.CopyRange(file, s.second.End(), s.fileSize - s.second.End());
                 return true;
             }
         }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tags/VorbisCommentBlock.h"
+#include "tags/VorbisTaggedFile.h"
 
 #include <cstdint>
 #include <string>
@@ -14,7 +14,7 @@ std::string VorbisChannelModeText(unsigned channels);
 // Stream facts and comments of an Ogg Vorbis file, read from its first pages and its last page
 // without decoding; WriteTag replaces the comment header. Texts are UTF-8. Never raises,
 // except that ReadInfo lets through the error of a file that cannot be opened at all.
-class TOggVorbis {
+class TOggVorbis : public VorbisTaggedFile {
 public:
     TOggVorbis() { Clear(); }
 
@@ -35,24 +35,6 @@ public:
     int64_t Samples() const { return samples_; }
     // Length of an ID3v2 tag in front of the Ogg data.
     int64_t ID3v2Size() const { return id3v2Size_; }
-    const std::string& Title() const { return fields_.Title; }
-    const std::string& Artist() const { return fields_.Artist; }
-    const std::string& Album() const { return fields_.Album; }
-    uint16_t Track() const { return fields_.Track; }
-    const std::string& Date() const { return fields_.Date; }
-    const std::string& Genre() const { return fields_.Genre; }
-    const std::string& Comment() const { return fields_.Comment; }
-    const std::string& Vendor() const { return vendor_; }
-    // The comment header as read: the vendor and every comment.
-    const VorbisCommentBlock& Comments() const { return comments_; }
-
-    void SetTitle(std::string_view value) { fields_.Title = value; }
-    void SetArtist(std::string_view value) { fields_.Artist = value; }
-    void SetAlbum(std::string_view value) { fields_.Album = value; }
-    void SetTrack(uint16_t value) { fields_.Track = value; }
-    void SetDate(std::string_view value) { fields_.Date = value; }
-    void SetGenre(std::string_view value) { fields_.Genre = value; }
-    void SetComment(std::string_view value) { fields_.Comment = value; }
 
     // "Unknown", "Mono", "Stereo", "3Ch", "4Ch", "5.1Ch", then the count and "Ch".
     std::string ChannelMode() const;
@@ -69,9 +51,6 @@ private:
     uint16_t bitRateNominal_;
     int64_t samples_;
     int64_t id3v2Size_;
-    VorbisFields fields_;
-    std::string vendor_;
-    VorbisCommentBlock comments_;
 };
 
 } // namespace quillon

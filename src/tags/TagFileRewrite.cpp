@@ -47,8 +47,9 @@ void TagRewriteOutput::CopyRest(Stream& source) {
     }
 }
 
-void TagRewriteOutput::CopyRange(Stream& source, int64_t count) {
+void TagRewriteOutput::CopyRange(Stream& source, int64_t from, int64_t count) {
     std::vector<uint8_t> chunk(static_cast<size_t>(std::min<int64_t>(count, kCopyChunk)));
+    source.SetPosition(from);
     while (count > 0) {
         const auto want = static_cast<size_t>(std::min<int64_t>(count, kCopyChunk));
         if (!source.ReadExact(chunk.data(), want)) {

@@ -19,9 +19,9 @@ public:
     void Write(const std::vector<uint8_t>& data) { Write(data.data(), data.size()); }
     // Copies the source from its current position to its end.
     void CopyRest(Stream& source);
-    // Copies count bytes from the source's current position; raises EStreamError when the
+    // Copies count bytes of the source from position `from`; raises EStreamError when the
     // source ends first.
-    void CopyRange(Stream& source, int64_t count);
+    void CopyRange(Stream& source, int64_t from, int64_t count);
     void Flush();
 
 private:

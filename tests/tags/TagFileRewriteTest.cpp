@@ -52,7 +52,7 @@ TEST(TagFileRewriteTest, FailuresChangeNothingAndNeighboursSurvive) {
          false},
         {"source shorter than stated",
          [](Stream& o, TagRewriteOutput& out) {
-             out.CopyRange(o, 6000);
+             out.CopyRange(o, 0, 6000);
              return true;
          },
          false},
