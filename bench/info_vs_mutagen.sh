@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Compares `quillon info` over 1,000 files of mixed formats, a sixth each (MP3 with ID3v2 and
-# ID3v1 tags, Ogg Vorbis, WAV, WMA, APE-tagged, FLAC with Vorbis comments) with a mutagen script that reads the same fields from
-# the same files in one Python process (wall time, best of ten). The target is a ratio of at
-# least 10. Usage: bench/info_vs_mutagen.sh [build/bin]
+# ID3v1 tags, Ogg Vorbis, WAV, WMA, APE-tagged, FLAC with Vorbis comments) with a mutagen
+# script that reads the same fields from the same files in one Python process (wall time, best
+# of ten). The target is a ratio of at least 10. Usage: bench/info_vs_mutagen.sh [build/bin]
 set -euo pipefail
 bin="$(cd "${1:-$(dirname "$0")/../build/bin}" && pwd)"
 work="$(mktemp -d "${TMPDIR:-/tmp}/quillon-bench-XXXXXX")"
