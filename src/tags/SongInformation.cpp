@@ -290,28 +290,18 @@ bool WriteMP3(const SongInformation& info, const std::string& fileName) {
     return true;
 }
 
-bool WriteOGG(const SongInformation& info, const std::string& fileName) {
-    TOggVorbis ogg;
-    ogg.SetTitle(info.Title);
-    ogg.SetArtist(info.Artist);
-    ogg.SetAlbum(info.Album);
-    ogg.SetTrack(static_cast<uint16_t>(TrackToStore(info.Track)));
-    ogg.SetDate(info.Year);
-    ogg.SetGenre(info.Genre);
-    ogg.SetComment(info.Comment);
-    return ogg.WriteTag(fileName);
-}
-
-bool WriteFLAC(const SongInformation& info, const std::string& fileName) {
-    TFLACfile flac;
-    flac.SetTitle(info.Title);
-    flac.SetArtist(info.Artist);
-    flac.SetAlbum(info.Album);
-    flac.SetTrack(static_cast<uint16_t>(TrackToStore(info.Track)));
-    flac.SetDate(info.Year);
-    flac.SetGenre(info.Genre);
-    flac.SetComment(info.Comment);
-    return flac.WriteTag(fileName);
+// Ogg Vorbis and FLAC files keep the same fields in their Vorbis comments.
+template <typename File>
+bool WriteVorbisComments(const SongInformation& info, const std::string& fileName) {
+    File file;
+    file.SetTitle(info.Title);
+    file.SetArtist(info.Artist);
+    file.SetAlbum(info.Album);
+    file.SetTrack(static_cast<uint16_t>(TrackToStore(info.Track)));
+    file.SetDate(info.Year);
+    file.SetGenre(info.Genre);
+    file.SetComment(info.Comment);
+    return file.WriteTag(fileName);
 }
 
 bool WriteAPE(const SongInformation& info, const std::string& fileName) {
@@ -376,13 +366,13 @@ bool WriteSongInformation(const SongInformation& info, const std::string& fileNa
         return WriteAPE(info, fileName);
     }
     if (extension == ".OGG") {
-        return WriteOGG(info, fileName);
+        return WriteVorbisComments<TOggVorbis>(info, fileName);
     }
     if (extension == ".MP3") {
         return WriteMP3(info, fileName);
     }
     if (extension == ".FLAC") {
-        return WriteFLAC(info, fileName);
+        return WriteVorbisComments<TFLACfile>(info, fileName);
     }
     throw EUnsupportedTagFormat();
 }
