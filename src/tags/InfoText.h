@@ -17,9 +17,4 @@ std::u16string TrimBlanks16(std::u16string_view text);
 // A whole text (blanks around it allowed) read as a signed 32-bit decimal number.
 std::optional<int> ParseDecimal(std::string_view text);
 
-// Latin-1 text of UTF-8 data, decoded until the data ends or breaks: a truncated sequence or a
-// stray byte ends the conversion, keeping what was converted. Characters outside Latin-1
-// become '?'.
-std::string Latin1FromUtf8Prefix(std::string_view utf8);
-
 } // namespace quillon

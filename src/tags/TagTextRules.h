@@ -6,8 +6,8 @@
 
 namespace quillon {
 
-// Text rules shared by the tag classes. Tag texts are single-byte strings; "blank" means a
-// character of code 32 or below (space, NUL, control characters).
+// Text rules shared by the tag classes. Tag texts are UTF-8; "blank" means a byte of code 32
+// or below (space, NUL, control characters), which never occurs inside a multi-byte character.
 
 std::string TrimBlanksRight(std::string_view text);
 std::string TrimBlanks(std::string_view text);

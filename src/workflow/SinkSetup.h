@@ -9,7 +9,7 @@
 
 namespace quillon {
 
-// The tag texts of one track or file (Latin-1).
+// The tag texts of one track or file (UTF-8).
 struct TrackTags {
     std::string Title, Artist, Album, Year, Genre, Comment;
 };
