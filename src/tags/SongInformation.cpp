@@ -326,31 +326,19 @@ SongInformation ReadSongInformation(const std::string& fileName) {
     if (fileName.empty() || !FileStream::Exists(fileName)) {
         return info;
     }
-    const char last = fileName.back();
-    switch (last == '3' ? '3' : AsciiUpper(std::string(1, last))[0]) {
-    case '3':
+    const std::string extension = AsciiUpper(std::filesystem::path(fileName).extension().string());
+    if (extension == ".MP3") {
         ReadMP3(fileName, info);
-        break;
-    case 'A':
+    } else if (extension == ".WMA") {
         ReadWMA(fileName, info);
-        break;
-    case 'G':
+    } else if (extension == ".OGG") {
         ReadOGG(fileName, info);
-        break;
-    case 'E':
+    } else if (extension == ".APE") {
         ReadAPE(fileName, info);
-        break;
-    case 'V':
+    } else if (extension == ".WAV") {
         ReadWAV(fileName, info);
-        break;
-    case 'C':
-        if (ReadFLAC(fileName, info)) {
-            break;
-        }
-        [[fallthrough]];
-    default:
+    } else if (extension != ".FLAC" || !ReadFLAC(fileName, info)) {
         info.Title = std::filesystem::path(fileName).filename().string();
-        break;
     }
     return info;
 }

@@ -49,11 +49,10 @@ public:
     EUnsupportedTagFormat() : std::runtime_error("Not valid MP3 file") {}
 };
 
-// Reads a file's tags and stream facts with the examiner that its name's last character
-// chooses: "3" MP3, "A" WMA, "G" OGG, "E" APE, "V" WAV, "C" FLAC (any case); any other file,
-// and one ending in "C" that is not FLAC, gets its name as Title. Missing and unreadable files give
-// empty texts; only the open error of an existing OGG file that cannot be opened is raised
-// (EStreamError).
+// Reads a file's tags and stream facts with the examiner that its name's extension chooses,
+// in any letter case: .mp3, .wma, .ogg, .ape, .wav, .flac; any other file, and a .flac file that
+// is not FLAC, gets its name as Title. Missing and unreadable files give empty texts; only the
+// open error of an existing OGG file that cannot be opened is raised (EStreamError).
 SongInformation ReadSongInformation(const std::string& fileName);
 
 // Writes the texts as the tags of the file's extension: ".MP3" ID3v2 and ID3v1, ".OGG" and

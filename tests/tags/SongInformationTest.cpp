@@ -90,7 +90,7 @@ TEST_F(SongInformationTest, Mp3StreamFacts) {
     EXPECT_EQ(junk.Genre, "Blues");
 }
 
-TEST_F(SongInformationTest, TheLastCharacterChoosesTheExaminer) {
+TEST_F(SongInformationTest, TheExtensionChoosesTheExaminer) {
     const Bytes wav = test::PcmWavBytes(8000, 8, 1, Bytes(8000));
     struct Case {
         std::string name;
@@ -102,7 +102,11 @@ TEST_F(SongInformationTest, TheLastCharacterChoosesTheExaminer) {
         {"song.wav", wav, "", "Yes", "8000 hz"},
         {"song.WAV", wav, "", "Yes", "8000 hz"},
         {"song.mp3", wav, "", "No", ""},
-        {"song.xy3", wav, "", "No", ""},
+        {"song.Mp3", wav, "", "No", ""},
+        {"song.xy3", wav, "song.xy3", "", ""},
+        {"photo.jpg", wav, "photo.jpg", "", ""},
+        {"data", wav, "data", "", ""},
+        {"song.wav.bak", wav, "song.wav.bak", "", ""},
         {"song.wma", wav, "", "", ""},
         {"caf\xC3\xA9.flac", wav, "caf\xC3\xA9.flac", "", ""},
     };
