@@ -146,30 +146,51 @@ bool FindFrame(const std::vector<uint8_t>& buffer, size_t length, TFrameData& fr
         }
         TFrameData candidate;
         DecodeHeader(header, candidate);
-        const auto frameLength = static_cast<size_t>(FrameLength(candidate));
+        auto frameLength = static_cast<size_t>(FrameLength(candidate));
         const size_t next = offset + frameLength;
         if (frameLength == 0 || next + 4 > length || !IsFrameHeader(buffer.data() + next)) {
             continue;
+        }
+        // Encoders leave the side information of their header frame zero.
+        const bool zeroSideInfo =
+            std::all_of(header + 4, header + 10, [](uint8_t b) { return b == 0; });
+        const uint8_t* v = header + VBRHeaderOffset(candidate);
+        if (std::memcmp(v, "Info", 4) == 0) {
+            // A constant-bit-rate header frame holds no audio, and its bit rate is only what
+            // its header needed (often more than the stream's): the facts come from the frame
+            // after it.
+            TFrameData audio;
+            DecodeHeader(buffer.data() + next, audio);
+            const auto audioLength = static_cast<size_t>(FrameLength(audio));
+            if (audio.VersionID == candidate.VersionID && audio.LayerID == candidate.LayerID &&
+                audio.SampleRateID == candidate.SampleRateID && audioLength > 0) {
+                offset = next;
+                candidate = audio;
+                frameLength = audioLength;
+                v = nullptr;
+            }
         }
         frame = candidate;
         frame.Found = true;
         frame.Position = static_cast<int32_t>(offset);
         frame.Size = static_cast<uint16_t>(frameLength);
-        frame.Xing = std::all_of(header + 4, header + 10, [](uint8_t b) { return b == 0; });
-        const uint8_t* v = header + VBRHeaderOffset(frame);
+        frame.Xing = zeroSideInfo;
+        if (v == nullptr) {
+            return true;
+        }
         if (std::memcmp(v, "Xing", 4) == 0) {
             vbr.Found = true;
             vbr.ID = "Xing";
-            vbr.Frames = static_cast<int32_t>(GetBE32(v + 8));
-            vbr.Bytes = static_cast<int32_t>(GetBE32(v + 12));
+            vbr.Frames = GetBE32(v + 8);
+            vbr.Bytes = GetBE32(v + 12);
             vbr.Scale = v[119];
             vbr.VendorID = MarkText(v + 120, 8);
         } else if (std::memcmp(v, "VBRI", 4) == 0) {
             vbr.Found = true;
             vbr.ID = "VBRI";
             vbr.Scale = v[9];
-            vbr.Bytes = static_cast<int32_t>(GetBE32(v + 10));
-            vbr.Frames = static_cast<int32_t>(GetBE32(v + 14));
+            vbr.Bytes = GetBE32(v + 10);
+            vbr.Frames = GetBE32(v + 14);
         }
         return true;
     }
@@ -276,7 +297,7 @@ uint16_t TMPEGaudio::SampleRate() const {
 
 uint16_t TMPEGaudio::BitRate() const {
     const uint16_t sampleRate = TableSampleRate(frame_);
-    if (!vbr_.Found || vbr_.Frames <= 0 || sampleRate == 0) {
+    if (!vbr_.Found || vbr_.Frames == 0 || sampleRate == 0) {
         return TableBitRate(frame_);
     }
     // Rounded half to even; a lying header that gives no representable rate gives 0.
@@ -286,14 +307,14 @@ uint16_t TMPEGaudio::BitRate() const {
     return rate >= 0 && rate <= 65535 ? static_cast<uint16_t>(rate) : 0;
 }
 
-int32_t TMPEGaudio::Frames() const {
+int64_t TMPEGaudio::Frames() const {
     if (vbr_.Found) {
         return vbr_.Frames;
     }
     if (!frame_.Found || frame_.Size == 0) {
         return 0;
     }
-    return static_cast<int32_t>((fileLength_ - id3v2_.Size() - frame_.Position) / frame_.Size);
+    return (fileLength_ - id3v2_.Size() - frame_.Position) / frame_.Size;
 }
 
 double TMPEGaudio::Duration() const {

@@ -39,8 +39,8 @@ struct TVBRData {
     bool Found = false;
     // "Xing" or "VBRI".
     std::string ID;
-    int32_t Frames = 0;
-    int32_t Bytes = 0;
+    uint32_t Frames = 0;
+    uint32_t Bytes = 0;
     uint8_t Scale = 0;
     // 8 characters after a Xing header (an encoder mark).
     std::string VendorID;
@@ -76,7 +76,7 @@ public:
     std::string ChannelMode() const;
     // "None", "50/15 ms", "Unknown" or "CCIT J.17".
     std::string Emphasis() const;
-    int32_t Frames() const;
+    int64_t Frames() const;
     // Seconds.
     double Duration() const;
     // 0 Unknown, 1 Xing, 2 FhG, 3 LAME, 4 Blade, 5 GoGo, 6 Shine.

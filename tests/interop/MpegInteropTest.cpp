@@ -63,6 +63,13 @@ TEST(MpegInteropTest, DurationsAndBitRatesAgreeWithFfprobe) {
         {"ffmpeg MPEG 2 CBR", "ffmpeg",
          "ffmpeg -v error -y -i %in -ar 22050 -c:a libmp3lame -b:a 64k %out", 44100, 2, "MPEG 2",
          "Layer III", false, 64},
+        // At low rates the header frame needs a higher bit rate than the audio frames.
+        {"ffmpeg MPEG 2 CBR 32 kbit/s", "ffmpeg",
+         "ffmpeg -v error -y -i %in -ar 22050 -c:a libmp3lame -b:a 32k %out", 44100, 2, "MPEG 2",
+         "Layer III", false, 32},
+        {"ffmpeg MPEG 2.5 CBR 16 kbit/s", "ffmpeg",
+         "ffmpeg -v error -y -i %in -ar 11025 -c:a libmp3lame -b:a 16k %out", 44100, 2, "MPEG 2.5",
+         "Layer III", false, 16},
         {"ffmpeg Layer II", "ffmpeg", "ffmpeg -v error -y -i %in -c:a mp2 -b:a 192k -f mp2 %out",
          48000, 2, "MPEG 1", "Layer II", false, 192},
         {"ffmpeg MPEG 2 Layer II", "ffmpeg",

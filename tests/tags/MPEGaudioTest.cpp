@@ -178,6 +178,29 @@ TEST(MPEGaudioTest, UsesXingAndVbriHeaders) {
     }
 }
 
+// Figures from the header frame an encoder puts first: a frame count of 2^31 or more stays
+// positive, and a constant-bit-rate "Info" frame, whose bit rate is only what its header needed,
+// gives way to the audio frames after it (ffmpeg's low-rate MPEG 2 files).
+TEST(MPEGaudioTest, HeaderFrameFigures) {
+    // MPEG 2 Layer III, 22050 Hz, stereo: 182-byte frames at 56 kbit/s, 104 at 32 kbit/s.
+    Bytes info = MpegFrames(0xFFF37000, 182, 1);
+    std::fill(info.begin() + 4, info.end(), 0);
+    std::memcpy(info.data() + 21, "Info", 4);
+    PutBE32At(info, 29, 100);
+    const TMPEGaudio cbr = Examine(Concat({info, MpegFrames(0xFFF34000, 104, 100)}));
+    EXPECT_TRUE(cbr.Valid());
+    EXPECT_FALSE(cbr.VBR().Found);
+    EXPECT_EQ(cbr.BitRate(), 32);
+    EXPECT_EQ(cbr.Frame().Position, 182);
+    EXPECT_EQ(cbr.Frames(), 100);
+    EXPECT_NEAR(cbr.Duration(), 10400.0 * 8 / 32000, 1e-9);
+
+    const TMPEGaudio huge = Examine(
+        WithVbrHeader(MpegFrames(kMp3Header, 417, 40), "Xing", 36, 0x80000000u, 0xFFFFFFFFu));
+    EXPECT_EQ(huge.Frames(), int64_t{1} << 31);
+    EXPECT_NEAR(huge.Duration(), 1152.0 * 2147483648.0 / 44100, 1e-3);
+}
+
 TEST(MPEGaudioTest, GuessesTheEncoderFromHeaderBits) {
     const struct {
         uint8_t b1, b3, fill;
