@@ -1,5 +1,6 @@
 #include "codecs/WaveHeader.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -82,6 +83,16 @@ public:
             uint8_t pad;
             return Read(&pad, 1);
         }
+        return true;
+    }
+
+    // Passes over a chunk the reader has no use for, whatever its size, without reading it.
+    bool SkipChunk(uint32_t size) {
+        const int64_t padded = static_cast<int64_t>(size) + (size & 1);
+        if (Position() + size > end_) {
+            return false;
+        }
+        stream_.SetPosition(std::min(Position() + padded, end_));
         return true;
     }
 
@@ -190,7 +201,13 @@ WaveHeader ScanWaveHeader(Stream& stream, WaveScanMode mode) {
             return header;
         }
         const int64_t chunkStart = reader.Position();
-        if (!reader.ReadChunk(size, data)) {
+        const bool wanted = (state == State::Format && SameId(id, "fmt ")) ||
+                            (state == State::Fact && SameId(id, "fact"));
+        if (!wanted) {
+            if (!reader.SkipChunk(size)) {
+                return {};
+            }
+        } else if (!reader.ReadChunk(size, data)) {
             return {};
         }
         if (state == State::Format && SameId(id, "fmt ")) {

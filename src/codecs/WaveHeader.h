@@ -38,7 +38,8 @@ enum class WaveScanMode {
     Append, // only the kinds the writer can extend: PCM and IMA ADPCM
 };
 
-// Header scan bounded to the first 4096 bytes of the stream, from its current position.
+// The header scan reads at most 4096 bytes of the stream, from its current position; chunks
+// it has no use for are passed over unread, whatever their size.
 constexpr int64_t kWaveHeaderLimit = 4096;
 
 // Walks the chunks up to the start of the audio data and leaves the stream there. Anything it

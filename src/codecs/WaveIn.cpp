@@ -78,8 +78,11 @@ bool TWaveIn::ReadHeader() {
             valid_ = false;
         }
         bitsPerSample_ = 16;
-        totalSamples_ = header_.factCount;
-        size_ = static_cast<int64_t>(channels_) * header_.factCount * 2;
+        // No more samples than the blocks of the data chunk hold, whatever "fact" claims.
+        totalSamples_ = std::min(header_.factCount, (header_.dataSize + header_.blockAlign - 1) /
+                                                        std::max(header_.blockAlign, 1) *
+                                                        header_.samplesPerBlock);
+        size_ = static_cast<int64_t>(channels_) * totalSamples_ * 2;
         return true;
     case wtACM:
         return DecodeCompressedFile();

@@ -30,12 +30,14 @@ bool IdIs(const unsigned char* p, const char* id) {
 }
 
 // What the chunks after the "fmt " chunk tell: the sample count of a "fact" chunk that follows
-// it directly, and the offset of the first audio byte of the "data" chunk (0 when no "data"
-// chunk starts before the end of the file). Any other chunk (a "LIST" of texts, say) is skipped.
+// it directly, and the offset and size of the audio in the "data" chunk (offset 0 when no
+// "data" chunk starts before the end of the file). Any other chunk (a "LIST" of texts, say) is
+// skipped.
 struct ChunkWalk {
     bool ok = true; // false when the chunk after the "fmt " chunk or its count is cut short
     uint32_t sampleCount = 0;
     int64_t dataOffset = 0;
+    int64_t dataSize = -1; // -1 when the size field is cut off
 };
 
 ChunkWalk WalkChunks(FileStream& file, int64_t firstChunk) {
@@ -52,6 +54,7 @@ ChunkWalk WalkChunks(FileStream& file, int64_t firstChunk) {
         }
         if (IdIs(chunk.data(), "data")) {
             result.dataOffset = position + 8;
+            result.dataSize = LE32(chunk.data() + 4);
             break;
         }
         if (i == 0 && IdIs(chunk.data(), "fact")) {
@@ -68,6 +71,24 @@ ChunkWalk WalkChunks(FileStream& file, int64_t firstChunk) {
     return result;
 }
 
+// Offset of the first "fmt " chunk at or after `position`; 0 when there is none.
+int64_t FindFormatChunk(FileStream& file, int64_t position) {
+    const int64_t length = file.Size();
+    for (int i = 0; i < kMaxChunks && position + 8 <= length; ++i) {
+        std::array<unsigned char, 8> chunk{};
+        file.SetPosition(position);
+        if (!file.ReadExact(chunk.data(), chunk.size())) {
+            break;
+        }
+        if (IdIs(chunk.data(), "fmt ")) {
+            return position;
+        }
+        const int64_t size = LE32(chunk.data() + 4);
+        position += 8 + size + (size & 1);
+    }
+    return 0;
+}
+
 } // namespace
 
 void TWAVfile::Clear() {
@@ -81,26 +102,47 @@ void TWAVfile::Clear() {
     sampleNumber_ = 0;
     headerSize_ = 0;
     fileSize_ = 0;
+    emptyData_ = false;
 }
 
 bool TWAVfile::ReadInfo(const std::string& fileName) {
     Clear();
-    std::array<unsigned char, kHeaderRead> header{};
+    // `header` holds the canonical layout: RIFF header, "fmt " chunk, then the next chunk's id
+    // and size, with the "fmt " chunk moved up when other chunks come before it.
+    std::array<unsigned char, kHeaderRead + 4> header{};
     uint32_t sampleCount = 0;
     int64_t dataOffset = 0;
+    int64_t dataSize = -1;
+    int64_t formatAt = 12;
     try {
         FileStream file(fileName, FileStream::Mode::Read);
         if (!file.ReadExact(header.data(), kHeaderRead)) {
             return false;
         }
-        if (!IdIs(header.data() + 36, "data")) {
-            const int64_t formatSize = LE32(header.data() + 16);
-            const ChunkWalk walk = WalkChunks(file, 20 + formatSize + (formatSize & 1));
+        if (IdIs(header.data(), "RIFF") && IdIs(header.data() + 8, "WAVE") &&
+            !IdIs(header.data() + 12, "fmt ")) {
+            if (const int64_t found = FindFormatChunk(file, 12); found > 0) {
+                formatAt = found;
+                file.SetPosition(formatAt);
+                if (!file.ReadExact(header.data() + 12, 24)) {
+                    return false;
+                }
+                header[36] = 0; // the chunk after it is not known yet
+            }
+        }
+        const int64_t formatSize = LE32(header.data() + 16);
+        if (formatAt == 12 && IdIs(header.data() + 36, "data")) {
+            if (file.ReadExact(header.data() + kHeaderRead, 4)) {
+                dataSize = LE32(header.data() + kHeaderRead);
+            }
+        } else {
+            const ChunkWalk walk = WalkChunks(file, formatAt + 8 + formatSize + (formatSize & 1));
             if (!walk.ok) {
                 return false;
             }
             sampleCount = walk.sampleCount;
             dataOffset = walk.dataOffset;
+            dataSize = walk.dataSize;
         }
     } catch (const EStreamError&) {
         return false;
@@ -119,11 +161,12 @@ bool TWAVfile::ReadInfo(const std::string& fileName) {
     blockAlign_ = LE16(header.data() + 32);
     bitsPerSample_ = static_cast<uint8_t>(LE16(header.data() + 34));
     sampleNumber_ = static_cast<int32_t>(sampleCount);
+    emptyData_ = dataSize == 0;
 
     const uint32_t formatSize = LE32(header.data() + 16);
     int64_t headerSize = 44;
-    if (!IdIs(header.data() + 36, "data")) {
-        headerSize = dataOffset > 0 ? dataOffset : static_cast<int64_t>(formatSize) + 40;
+    if (formatAt != 12 || !IdIs(header.data() + 36, "data")) {
+        headerSize = dataOffset > 0 ? dataOffset : formatAt + formatSize + 28;
     }
     // RIFF size + 8, kept within 32 bits rather than wrapping round to a tiny size.
     fileSize_ = static_cast<uint32_t>(std::min<int64_t>(
@@ -137,7 +180,7 @@ std::string TWAVfile::ChannelMode() const {
 }
 
 double TWAVfile::Duration() const {
-    if (!valid_) {
+    if (!valid_ || emptyData_) {
         return 0;
     }
     if (sampleNumber_ > 0 && sampleRate_ > 0) {

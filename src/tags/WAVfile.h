@@ -12,7 +12,8 @@ public:
 
     void Clear();
     // False when the file cannot be read or is shorter than a header; true otherwise, with
-    // Valid() telling whether a WAVE header with one or two channels was found.
+    // Valid() telling whether a WAVE header with one or two channels was found. The "fmt "
+    // chunk may come after other chunks.
     bool ReadInfo(const std::string& fileName);
 
     bool Valid() const { return valid_; }
@@ -40,6 +41,7 @@ private:
     int32_t sampleNumber_;
     uint32_t headerSize_;
     uint32_t fileSize_;
+    bool emptyData_; // a "data" chunk of size 0: no audio, whatever the other chunks say
 };
 
 } // namespace quillon

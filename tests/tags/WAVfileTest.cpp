@@ -115,7 +115,8 @@ TEST_F(WAVfileTest, UnreadableFilesGiveFalse) {
     EXPECT_FALSE(wav.ReadInfo(dir_.Path().string()));
 }
 
-// Hostile headers: lying sizes and zero rates must give a result without reading astray.
+// Unusual and hostile headers: chunks before the format, an empty "data" chunk under a "fact"
+// count, lying sizes and zero rates must give a result without reading astray.
 TEST_F(WAVfileTest, HostileHeaders) {
     struct Case {
         const char* what;
@@ -124,6 +125,16 @@ TEST_F(WAVfileTest, HostileHeaders) {
         double duration;
     };
     const std::vector<Case> cases = {
+        {"JUNK of 5000 bytes before the format",
+         RiffWave({{"JUNK", std::vector<uint8_t>(5000)},
+                   {"fmt ", FmtChunk(1, 1, 8000, 8000, 1, 8)},
+                   {"data", std::vector<uint8_t>(8000)}}),
+         true, 1.0},
+        {"ADPCM with an empty data chunk",
+         RiffWave({{"fmt ", FmtChunk(0x11, 1, 22050, 11100, 512, 4, {2, 0, 0xF9, 1})},
+                   {"fact", Le32(44100)},
+                   {"data", {}}}),
+         true, 0},
         {"fmt size far beyond the end",
          [] {
              auto b = RiffWave({{"fmt ", FmtChunk(1, 2, 44100, 176400, 4, 16)}, {"fact", Le32(5)}});
