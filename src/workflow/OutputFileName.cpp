@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace quillon {
 
@@ -9,7 +10,7 @@ namespace {
 
 std::string SafeNamePart(std::string text) {
     std::replace(text.begin(), text.end(), '/', '-');
-    return text;
+    return WithoutControlCharacters(std::move(text));
 }
 
 std::string TwoDigits(int number) {
@@ -51,6 +52,15 @@ std::string WithoutTrailingSeparator(const std::string& folder) {
         return folder.substr(0, folder.size() - 1);
     }
     return folder;
+}
+
+std::string WithoutControlCharacters(std::string text) {
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 32 || c == 127) {
+            c = '-';
+        }
+    }
+    return text;
 }
 
 } // namespace quillon

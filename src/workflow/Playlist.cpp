@@ -2,6 +2,7 @@
 
 #include "platform/FileStream.h"
 #include "platform/IniFile.h"
+#include "workflow/OutputFileName.h"
 
 #include <QDate>
 #include <QLocale>
@@ -18,8 +19,9 @@ void TPlaylist::Add(const std::string& fileName, const std::string& title, int s
     if (listed) {
         return;
     }
-    files_.push_back(fileName);
-    titles_.push_back(title);
+    // A line break in a name or title would start a new entry of the list.
+    files_.push_back(WithoutControlCharacters(fileName));
+    titles_.push_back(WithoutControlCharacters(title));
     lengths_.push_back(std::to_string(seconds));
 }
 

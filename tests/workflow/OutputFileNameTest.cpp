@@ -27,9 +27,17 @@ TEST(OutputFileNameTest, Patterns) {
     }
 }
 
-TEST(OutputFileNameTest, SlashesInTagsStayInsideTheFolder) {
+TEST(OutputFileNameTest, SlashesAndControlCharactersInTagsStayInsideTheFolder) {
     EXPECT_EQ("/out/01-AC-DC-Back-Front.OGG",
               MakeOutputFileName(4, 1, "OGG", "Back/Front", "AC/DC", "/out"));
+    EXPECT_EQ("/out/01-a-b--c-x--etc-passwd.MP3", MakeOutputFileName(4, 1, "MP3", "x\n/etc/passwd",
+                                                                     "a\tb\r\x1B"
+                                                                     "c",
+                                                                     "/out"));
+    EXPECT_EQ("/out/d-el caf\xC3\xA9.WAV", MakeOutputFileName(1, 1, "WAV",
+                                                              "d\x7F"
+                                                              "el caf\xC3\xA9",
+                                                              "", "/out"));
     EXPECT_EQ("/out/-...OGG", MakeOutputFileName(3, 1, "OGG", "..", "", "/out"));
     EXPECT_EQ("/out/..-..-.FLAC", MakeOutputFileName(3, 1, "FLAC", "../", "..", "/out"));
 }

@@ -27,6 +27,12 @@ TEST(PlaylistTest, M3UListsEntriesWithCrLf) {
     TPlaylist empty;
     empty.SaveM3U(name);
     EXPECT_EQ("#EXTM3U\r\n", ReadText(name));
+
+    // A line break in a title or name cannot add an entry of its own.
+    TPlaylist hostile;
+    hostile.Add("/m/a\r\n/etc/passwd.MP3", "x\n/etc/shadow", 1);
+    hostile.SaveM3U(name);
+    EXPECT_EQ("#EXTM3U\r\n#EXTINF:1,x-/etc/shadow\r\n/m/a--/etc/passwd.MP3\r\n", ReadText(name));
 }
 
 TEST(PlaylistTest, PLSNamesAndUpdatesInPlace) {
