@@ -7,6 +7,7 @@
 #include "codecs/WaveOut.h"
 #include "workflow/ConvertEngine.h"
 #include "workflow/ConvertRows.h"
+#include "workflow/OutputFileName.h"
 #include "workflow/Settings.h"
 
 #include <charconv>
@@ -130,6 +131,11 @@ int RunConvert(const std::vector<std::string>& args) {
         // A playlist, when the settings ask for one, goes beside the output.
         const std::string folder = std::filesystem::path(options.output).parent_path().string();
         settings.Set("ConvFilePath", folder.empty() ? "." : folder);
+    }
+    if (const std::string problem =
+            OutputFolderProblem(settings.Text("ConvFilePath"), "ConvFilePath");
+        !problem.empty()) {
+        return parser.UsageError(problem);
     }
     const std::string format = settings.ListText("RipToFormat");
     if (format.empty()) {

@@ -27,18 +27,21 @@ struct RunState {
     std::string message;
 };
 
-// Opens a source once to see whether it recognises its file. Sources do not refuse a file
-// they cannot decode; they deliver no audio, which would make an empty output look like a
-// successful conversion.
+// Opens a source once to see whether it recognises its file and holds audio. Sources do not
+// refuse a file they cannot decode or that is empty; they deliver no audio, which would make
+// an empty output look like a successful conversion.
 bool Readable(TPcmFileIn& source, std::string& message) {
     try {
         source.OpenFile();
         const bool valid = source.Valid();
+        const bool empty = valid && source.Size() == 0;
         source.CloseFile();
         if (!valid) {
             message = "The file is damaged or not in a supported audio format";
+        } else if (empty) {
+            message = "The file holds no audio";
         }
-        return valid;
+        return valid && !empty;
     } catch (const std::exception& e) {
         message = e.what();
         return false;
@@ -55,9 +58,31 @@ ConvertSummary TConvertEngine::Convert(std::vector<ConvertRow>& rows, const Sett
                                        const WavOutputOptions& wav,
                                        const std::function<void()>& pump) {
     ConvertSummary summary;
-    const std::string folder = WithoutTrailingSeparator(settings.Text("ConvFilePath"));
-    std::error_code ignored;
-    std::filesystem::create_directories(folder, ignored);
+    const std::string folderSetting = settings.Text("ConvFilePath");
+    const std::string folder = WithoutTrailingSeparator(folderSetting);
+    std::string folderProblem = OutputFolderProblem(folderSetting, "ConvFilePath");
+    if (folderProblem.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(folderSetting, error);
+        if (!std::filesystem::is_directory(folderSetting, error)) {
+            folderProblem = "cannot make the output folder '" + folderSetting + "'";
+        }
+    }
+    if (!folderProblem.empty()) {
+        // Nothing is written, not even into the root folder that an empty folder name leads to.
+        for (size_t i = 0; i < rows.size(); ++i) {
+            if (rows[i].Checked) {
+                ++summary.failed;
+                if (OnFileFailed) {
+                    OnFileFailed(static_cast<int>(i) + 1, folderProblem);
+                }
+            }
+        }
+        if (OnFinished) {
+            OnFinished(settings.Boolean("InformWhenDone"));
+        }
+        return summary;
+    }
     stopRequested_ = false;
     const std::string format = settings.ListText("RipToFormat");
     const int pattern = settings.ListPosition("OutputFileNameFormat");

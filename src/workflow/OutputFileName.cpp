@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <utility>
 
 namespace quillon {
@@ -61,6 +62,18 @@ std::string WithoutControlCharacters(std::string text) {
         }
     }
     return text;
+}
+
+std::string OutputFolderProblem(const std::string& folder, const std::string& settingName) {
+    if (folder.find_first_not_of(" \t") == std::string::npos) {
+        return "no output folder is set (" + settingName + " is empty)";
+    }
+    std::error_code error;
+    const auto status = std::filesystem::status(folder, error);
+    if (std::filesystem::exists(status) && !std::filesystem::is_directory(status)) {
+        return "the output folder '" + folder + "' (" + settingName + ") is not a folder";
+    }
+    return {};
 }
 
 } // namespace quillon

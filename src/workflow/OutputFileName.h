@@ -25,4 +25,9 @@ std::string WithoutTrailingSeparator(const std::string& folder);
 // and for playlist lines, which a line break would split.
 std::string WithoutControlCharacters(std::string text);
 
+// Why outputs cannot go into a folder setting (settingName names it in the message): it is
+// empty or blank, or names something other than a folder. "" when it is a folder or does not
+// exist yet.
+std::string OutputFolderProblem(const std::string& folder, const std::string& settingName);
+
 } // namespace quillon

@@ -6,6 +6,8 @@
 #include <QStandardPaths>
 #include <QString>
 #include <charconv>
+#include <pwd.h>
+#include <unistd.h>
 
 namespace quillon {
 
@@ -36,7 +38,14 @@ std::vector<std::string> CddbServers() {
             "jp.freedb.org",   "es.freedb.org",     "au.freedb.org"};
 }
 
+// The user's music folder; without a home folder ("HOME" unset and none in the user
+// database) "", which the commands refuse, rather than a folder under "/".
 std::string MusicFolder() {
+    if (qEnvironmentVariableIsEmpty("HOME")) {
+        const passwd* user = ::getpwuid(::getuid());
+        const std::string home = user != nullptr && user->pw_dir != nullptr ? user->pw_dir : "";
+        return home.empty() || home == "/" ? std::string() : home + "/Music/";
+    }
     return QStandardPaths::writableLocation(QStandardPaths::MusicLocation).toStdString() + "/";
 }
 

@@ -181,6 +181,34 @@ TEST_F(ConvertEngineTest, StopDiscardsTheCurrentFileAndEndsTheBatch) {
     }
 }
 
+// An output folder that is empty or not a folder, and an input without audio, fail before
+// anything is written: no output in the root folder, no empty output reported done.
+TEST_F(ConvertEngineTest, UnusableFoldersAndEmptyInputsFailWithoutWriting) {
+    const std::string aFile = in.File("plain");
+    WriteFileBytes(aFile, {1});
+    const std::string empty = MakeWav("empty.wav", 0);
+    const struct {
+        std::string folder, input, message;
+    } cases[] = {
+        {"", MakeWav("a.wav", 100), "ConvFilePath is empty"},
+        {aFile, MakeWav("a.wav", 100), "is not a folder"},
+        {out.Path().string(), empty, "The file holds no audio"},
+    };
+    for (const auto& c : cases) {
+        settings.Set("ConvFilePath", c.folder);
+        settings.Set("SavePlayList", "1");
+        std::vector<ConvertRow> rows = {Row(c.input, "A")};
+        std::string message;
+        engine.OnFileFailed = [&](int, const std::string& m) { message = m; };
+        const ConvertSummary summary = engine.Convert(rows, settings);
+        EXPECT_EQ(summary.failed, 1) << c.folder;
+        EXPECT_EQ(summary.converted, 0) << c.folder;
+        EXPECT_NE(message.find(c.message), std::string::npos) << message;
+        EXPECT_FALSE(std::filesystem::exists("/01-A.WAV"));
+        EXPECT_FALSE(std::filesystem::exists(out.Path() / "01-A.WAV")) << c.folder;
+    }
+}
+
 TEST_F(ConvertEngineTest, UnknownFormatFailsEveryRowWithoutWaiting) {
     settings.Set("RipToFormat", "AAC");
     std::vector<ConvertRow> rows = {Row(MakeWav("a.wav", 100), "A")};

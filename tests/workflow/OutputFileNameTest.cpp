@@ -1,5 +1,7 @@
 #include "workflow/OutputFileName.h"
 
+#include "fixtures/Fixtures.h"
+
 #include <gtest/gtest.h>
 
 namespace quillon {
@@ -40,6 +42,29 @@ TEST(OutputFileNameTest, SlashesAndControlCharactersInTagsStayInsideTheFolder) {
                                                               "", "/out"));
     EXPECT_EQ("/out/-...OGG", MakeOutputFileName(3, 1, "OGG", "..", "", "/out"));
     EXPECT_EQ("/out/..-..-.FLAC", MakeOutputFileName(3, 1, "FLAC", "../", "..", "/out"));
+}
+
+TEST(OutputFileNameTest, OutputFolderProblems) {
+    test::TempDir dir;
+    test::WriteFileBytes(dir.File("file"), {1});
+    const struct {
+        std::string folder;
+        bool usable;
+    } cases[] = {
+        {"", false},
+        {" \t", false},
+        {dir.File("file"), false},
+        {dir.Path().string(), true},
+        {dir.File("new/sub"), true},
+        {"/", true},
+    };
+    for (const auto& c : cases) {
+        const std::string problem = OutputFolderProblem(c.folder, "ConvFilePath");
+        EXPECT_EQ(problem.empty(), c.usable) << "'" << c.folder << "': " << problem;
+        if (!c.usable) {
+            EXPECT_NE(problem.find("ConvFilePath"), std::string::npos) << problem;
+        }
+    }
 }
 
 TEST(OutputFileNameTest, ExampleKeepsTrailingSeparatorOfTheFolderAsTyped) {
