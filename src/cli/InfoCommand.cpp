@@ -94,12 +94,12 @@ std::string JsonLine(const std::string& fileName, const SongInformation& info) {
 
 std::string PlainRecord(const std::string& fileName, const SongInformation& info) {
     std::ostringstream out;
-    out << "File: " << fileName << "\n";
+    out << "File: " << TerminalText(fileName) << "\n";
     for (const auto& [name, field] : kSongFields) {
-        out << "  " << name << ": " << info.*field << "\n";
+        out << "  " << name << ": " << TerminalText(info.*field) << "\n";
     }
     for (const auto& [name, field] : kMpegFields) {
-        out << "  MPEG." << name << ": " << info.MPEG.*field << "\n";
+        out << "  MPEG." << name << ": " << TerminalText(info.MPEG.*field) << "\n";
     }
     out << "  MPEG.Duration: " << info.MPEG.Duration << "\n";
     return out.str();
@@ -163,7 +163,7 @@ int RunInfo(const std::vector<std::string>& args) {
                 SongInformation info;
                 std::string error;
                 const bool ok = ReadRecord(files[i], info, error);
-                results[i] = {ok, !ok    ? files[i] + ": " + error
+                results[i] = {ok, !ok    ? TerminalText(files[i] + ": " + error)
                                   : json ? JsonLine(files[i], info)
                                          : PlainRecord(files[i], info)};
             }

@@ -1,5 +1,7 @@
 #include "cli/InputFile.h"
 
+#include "cli/JsonText.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -71,7 +73,7 @@ std::string AudioFileProblem(const std::string& path) {
 void ReportFileProblem(std::string_view command, const std::string& file,
                        std::string_view message) {
     std::cout.flush();
-    std::cerr << "quillon " << command << ": " << file << ": " << message << "\n";
+    std::cerr << "quillon " << command << ": " << TerminalText(file) << ": " << message << "\n";
 }
 
 } // namespace quillon::cli

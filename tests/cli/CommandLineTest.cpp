@@ -148,6 +148,26 @@ TEST(CommandLineTest, WordsUnreadableFilesAlikeInEveryCommand) {
         << output;
 }
 
+// Names and tags reach the terminal with their control bytes escaped, and JSON stays valid
+// UTF-8 for a name in another encoding (its stray bytes become U+FFFD).
+TEST(CommandLineTest, InfoEscapesWhatATerminalWouldActOn) {
+    TempDir dir;
+    const std::string name = "caf\xE9\x1B[2J.mp3";
+    WriteFileBytes(dir.File(name), Concat({MpegFrames(0xFFFB9000, 417, 20),
+                                           Id3v1Record("t\x1B]0;owned\x07!", "a\nb", 0, 0, 0)}));
+    std::string output;
+    ASSERT_EQ(0, Quillon(dir, "info " + Quote(name), output)) << output;
+    EXPECT_EQ(std::string::npos, output.find('\x1B')) << output;
+    EXPECT_NE(std::string::npos, output.find("File: caf\\xE9\\x1B[2J.mp3\n")) << output;
+    EXPECT_NE(std::string::npos, output.find("Title: t\\x1B]0;owned\\x07!\n")) << output;
+    EXPECT_NE(std::string::npos, output.find("Comment: a\\x0Ab\n")) << output;
+
+    ASSERT_EQ(0, Quillon(dir, "info --json " + Quote(name), output)) << output;
+    EXPECT_NE(std::string::npos, output.find("{\"File\":\"caf\xEF\xBF\xBD\\u001b[2J.mp3\","))
+        << output;
+    EXPECT_EQ(std::string::npos, output.find('\xE9')) << output;
+}
+
 TEST(CommandLineTest, StoresCheckedSettingsAndListsThemAsJson) {
     TempDir dir;
     std::string output;
