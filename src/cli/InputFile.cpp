@@ -39,7 +39,10 @@ std::string PathProblem(const std::string& path) {
     if (S_ISDIR(status.st_mode)) {
         return std::string(kIsFolder);
     }
-    // Opening without blocking, so that a named pipe is not waited on.
+    if (!S_ISREG(status.st_mode)) {
+        return std::string(kNotRegularFile);
+    }
+    // Opening without blocking, in case the file was replaced by a named pipe meanwhile.
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return ErrorWords(errno);

@@ -40,18 +40,43 @@ struct SharedFiles {
 
 thread_local SharedFiles sharedFiles;
 
+// errno of an existing file that is neither a regular file nor a folder: a named pipe or a
+// device would block a read, or never end.
+constexpr int kNotRegularError = ENODEV;
+
+// Opens an existing file or folder. A named pipe is opened without waiting for a writer and
+// then refused, like any other file that is not a regular file; -1 with errno set on failure.
+int OpenExisting(const std::string& fileName, int flags) {
+    const int fd = ::open(fileName.c_str(), flags | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))) {
+        ::close(fd);
+        errno = kNotRegularError;
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+std::string OpenErrorText(int error) {
+    return error == kNotRegularError ? "Not a regular file" : SystemErrorText(error);
+}
+
 // The shared entry of a file, opened on first use.
 SharedFile& SharedEntry(const std::string& fileName) {
     auto [it, added] = sharedFiles.files.try_emplace(fileName, SharedFile{});
     SharedFile& shared = it->second;
     if (added) {
-        shared.fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+        shared.fd = OpenExisting(fileName, O_RDONLY);
+        shared.error = shared.fd < 0 ? errno : 0;
         struct stat st {};
         if (shared.fd >= 0 && ::fstat(shared.fd, &st) == 0) {
             shared.size = st.st_size;
             shared.folder = S_ISDIR(st.st_mode);
         }
-        shared.error = shared.fd < 0 ? errno : 0;
     }
     return shared;
 }
@@ -88,11 +113,11 @@ FileStream::FileStream(const std::string& fileName, Mode mode) : fileName_(fileN
                 shared_ = &shared;
             }
         } else {
-            fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+            fd_ = OpenExisting(fileName, O_RDONLY);
         }
         break;
     case Mode::ReadWrite:
-        fd_ = ::open(fileName.c_str(), O_RDWR | O_CLOEXEC);
+        fd_ = OpenExisting(fileName, O_RDWR);
         if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
             const int error = errno;
             ::close(fd_);
@@ -113,7 +138,7 @@ FileStream::FileStream(const std::string& fileName, Mode mode) : fileName_(fileN
     }
     if (fd_ < 0) {
         const char* what = mode == Mode::Create ? "Cannot create file" : "Cannot open file";
-        throw EStreamError(std::string(what) + " \"" + fileName + "\". " + SystemErrorText(errno));
+        throw EStreamError(std::string(what) + " \"" + fileName + "\". " + OpenErrorText(errno));
     }
 }
 

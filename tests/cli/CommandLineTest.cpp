@@ -98,6 +98,10 @@ TEST(CommandLineTest, WordsUnreadableFilesAlikeInEveryCommand) {
     std::filesystem::create_directory(dir.File("folder.mp3"));
     WriteFileBytes(dir.File("locked.mp3"), MpegFrames(0xFFFB9000, 417, 3));
     chmod(dir.File("locked.mp3").c_str(), 0);
+    // Named pipes would block a read for ever.
+    for (const char* pipe : {"pipe.ogg", "pipe.wav", "pipe.ape"}) {
+        ASSERT_EQ(0, mkfifo(dir.File(pipe).c_str(), 0644));
+    }
     // The superuser reads any file; the permission case runs as an ordinary user then.
     const std::string unprivileged =
         geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
@@ -113,6 +117,9 @@ TEST(CommandLineTest, WordsUnreadableFilesAlikeInEveryCommand) {
         {"folder.mp3", "is a folder", ""},
         {"locked.mp3", "permission denied", unprivileged},
         {"notes.txt", "not a supported audio file", ""},
+        {"pipe.ogg", "not a regular file", ""},
+        {"pipe.wav", "not a regular file", ""},
+        {"pipe.ape", "not a regular file", ""},
     };
     for (const std::string command : {"info", "tag --artist A", "convert"}) {
         const std::string name = command.substr(0, command.find(' '));

@@ -4,6 +4,9 @@
 #include "platform/MemoryStream.h"
 
 #include <gtest/gtest.h>
+#include <optional>
+#include <sys/stat.h>
+#include <utility>
 
 namespace quillon::test {
 namespace {
@@ -57,6 +60,38 @@ TEST(FileStreamTest, OpenErrorsNameTheFile) {
         EXPECT_NE(std::string::npos, std::string(e.what()).find("\"/nonexistent/x.wav\""));
     }
     EXPECT_THROW(FileStream("/nonexistent/x.wav", FileStream::Mode::Create), EStreamError);
+}
+
+// A named pipe or a device is refused at once instead of blocking a read for ever, in and out
+// of a shared scope; a regular file still opens.
+TEST(FileStreamTest, RefusesWhatIsNotARegularFile) {
+    TempDir dir;
+    const std::string pipe = dir.File("pipe.ogg");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::string file = dir.File("a.ogg");
+    WriteFileBytes(file, {1, 2, 3});
+    for (const bool sharedScope : {false, true}) {
+        std::optional<SharedReadScope> scope;
+        if (sharedScope) {
+            scope.emplace();
+        }
+        EXPECT_TRUE(FileStream::Exists(pipe));
+        for (const auto& [name, mode] :
+             {std::pair{pipe, FileStream::Mode::Read}, std::pair{pipe, FileStream::Mode::ReadWrite},
+              std::pair{std::string("/dev/null"), FileStream::Mode::Read}}) {
+            try {
+                FileStream in(name, mode);
+                ADD_FAILURE() << name << " opened";
+            } catch (const EStreamError& e) {
+                EXPECT_NE(std::string(e.what()).find("Not a regular file"), std::string::npos)
+                    << e.what();
+            }
+        }
+        FileStream in(file, FileStream::Mode::Read);
+        uint8_t byte = 0;
+        EXPECT_EQ(in.Read(&byte, 1), 1u) << sharedScope;
+        EXPECT_EQ(byte, 1);
+    }
 }
 
 TEST(FileStreamTest, UpdateIsLockedAgainstASecondWriter) {
