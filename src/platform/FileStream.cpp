@@ -247,6 +247,9 @@ size_t FileStream::ReadShared(void* buffer, size_t count) {
 
 size_t FileStream::Read(void* buffer, size_t count) {
     FlushBuffer();
+    if (count == 0) {
+        return 0; // callers may pass the null data() of an empty vector
+    }
     if (shared_ != nullptr) {
         if (const size_t n = ReadShared(buffer, count); n > 0) {
             return n;

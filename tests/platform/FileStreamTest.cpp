@@ -63,7 +63,7 @@ TEST(FileStreamTest, OpenErrorsNameTheFile) {
 }
 
 // A named pipe or a device is refused at once instead of blocking a read for ever, in and out
-// of a shared scope; a regular file still opens.
+// of a shared scope; a regular file still opens, and an empty read needs no buffer.
 TEST(FileStreamTest, RefusesWhatIsNotARegularFile) {
     TempDir dir;
     const std::string pipe = dir.File("pipe.ogg");
@@ -88,6 +88,7 @@ TEST(FileStreamTest, RefusesWhatIsNotARegularFile) {
             }
         }
         FileStream in(file, FileStream::Mode::Read);
+        EXPECT_EQ(in.Read(nullptr, 0), 0u) << sharedScope;
         uint8_t byte = 0;
         EXPECT_EQ(in.Read(&byte, 1), 1u) << sharedScope;
         EXPECT_EQ(byte, 1);

@@ -2,6 +2,7 @@
 
 #include "fixtures/Fixtures.h"
 #include "fixtures/TagBFixtures.h"
+#include "platform/FileStream.h"
 #include "platform/Stream.h"
 #include "tags/OggPage.h"
 #include "tags/SongInformation.h"
@@ -253,6 +254,20 @@ TEST_F(OggVorbisTest, HostileFiles) {
              return b;
          }(),
          true},
+        {"second page without segments",
+         [] {
+             auto b = test::OggVorbisBytes(OggSpec{});
+             b[58 + 26] = 0;
+             return b;
+         }(),
+         true},
+        {"cut after 85 bytes",
+         [] {
+             auto b = test::OggVorbisBytes(OggSpec{});
+             b.resize(85);
+             return b;
+         }(),
+         true},
         {"only a page signature", {'O', 'g', 'g', 'S'}, false},
         {"first page claims 255 segments",
          [] {
@@ -291,6 +306,12 @@ TEST_F(OggVorbisTest, HostileFiles) {
     for (const auto& c : cases) {
         const std::string name = dir_.File("hostile.ogg");
         WriteFileBytes(name, c.bytes);
+        {
+            // Shared reads serve small reads from memory, another path for empty reads.
+            const SharedReadScope shared;
+            TOggVorbis ogg;
+            EXPECT_EQ(ogg.ReadInfo(name), c.result) << c.what;
+        }
         TOggVorbis ogg;
         EXPECT_EQ(ogg.ReadInfo(name), c.result) << c.what;
         EXPECT_GE(ogg.Duration(), 0.0) << c.what;
