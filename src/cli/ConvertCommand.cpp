@@ -150,18 +150,27 @@ int RunConvert(const std::vector<std::string>& args) {
     std::vector<ConvertRow> rows;
     std::vector<double> durations;
     for (const auto& file : files) {
-        const std::string problem = AudioFileProblem(file);
-        if (!problem.empty()) {
-            ReportFileProblem("convert", file, problem);
-            ++summary.failed;
-            rows.push_back({});
-            rows.back().FileName = file;
-            rows.back().Checked = false;
-            continue;
+        std::string problem = AudioFileProblem(file);
+        if (problem.empty()) {
+            // A file can still fail to read after the check (a read error, a file that
+            // changed); that is its own failure, not the batch's.
+            try {
+                rows.push_back(MakeConvertRow(file));
+                rows.back().OutputFileName = options.output;
+                durations.push_back(rows.back().Duration);
+                continue;
+            } catch (const std::exception& e) {
+                problem = PathProblem(file);
+                if (problem.empty()) {
+                    problem = e.what();
+                }
+            }
         }
-        rows.push_back(MakeConvertRow(file));
-        rows.back().OutputFileName = options.output;
-        durations.push_back(rows.back().Duration);
+        ReportFileProblem("convert", file, problem);
+        ++summary.failed;
+        rows.push_back({});
+        rows.back().FileName = file;
+        rows.back().Checked = false;
     }
 
     // The Ogg Vorbis and FLAC libraries are loaded for the whole run, as the program does at

@@ -1,5 +1,6 @@
 #include "fixtures/Fixtures.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace quillon::test {
@@ -85,6 +86,33 @@ TEST_F(ConvertCommandTest, ReportsFailedAndSkippedFilesAndSumsUp) {
                          &output));
     EXPECT_EQ("exit=0\n", output) << "--quiet prints errors only";
     EXPECT_EQ(ReadFileBytes(input), ReadFileBytes(dir.File("out/02.WAV")));
+}
+
+// An input that passes the checks but fails to read (here a file whose every read is an I/O
+// error) fails alone; an empty output folder, or none for want of a home folder, is refused
+// before anything is written.
+TEST_F(ConvertCommandTest, InputAndFolderFailuresStayContained) {
+    const std::string input = MakeWav("in.wav");
+    const std::string failing = dir.File("failing.ogg");
+    std::filesystem::create_symlink("/proc/self/mem", failing);
+    std::string output;
+    EXPECT_EQ(1, Quillon("convert " + Quote(failing) + " " + Quote(input) + " " + OutSettings(),
+                         &output));
+    EXPECT_NE(std::string::npos, output.find("quillon convert: " + failing + ": ")) << output;
+    EXPECT_NE(std::string::npos, output.find("in.wav -> " + dir.File("out/02.WAV"))) << output;
+
+    for (const std::string folder : {"", " "}) {
+        EXPECT_EQ(2, Quillon("convert " + Quote(input) + " --set RipToFormat=WAV --set " +
+                                 Quote("ConvFilePath=" + folder),
+                             &output));
+        EXPECT_NE(std::string::npos, output.find("ConvFilePath is empty")) << output;
+    }
+    EXPECT_FALSE(std::filesystem::exists("/01--.WAV"));
+    const std::string withoutHome = ShellOutput(
+        "env -u HOME XDG_CONFIG_HOME=" + Quote(dir.File("config")) + " " +
+        Quote(std::string(QUILLON_BIN_DIR) + "/quillon") + " settings get ConvFilePath");
+    EXPECT_NE(withoutHome.substr(0, 2), "//") << withoutHome;
+    EXPECT_NE(withoutHome.find("/Music/"), std::string::npos) << withoutHome;
 }
 
 // -o names the output of a single input; its ending, or else RipToFormat, is the format.
