@@ -132,7 +132,8 @@ bool ReadStructure(Stream& file, OggStructure& s) {
     if (s.secondIsPage) {
         const OggPacketMap map = MapOggPackets(file, s.second, 1, kMaxHeaderPages);
         s.commentPacket = map.packets.front();
-        const int64_t loaded = std::min(s.commentPacket.size, kMaxCommentPacket);
+        // The lacing values of a damaged last page may claim more than the file holds.
+        const int64_t loaded = std::min({s.commentPacket.size, kMaxCommentPacket, s.fileSize});
         std::vector<uint8_t> packet(static_cast<size_t>(loaded));
         s.commentPacket.Read(file, 0, packet.data(), packet.size());
         s.comments = ParseComments(packet, s.commentPacket.size);
