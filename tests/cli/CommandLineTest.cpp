@@ -96,8 +96,10 @@ TEST(CommandLineTest, WordsUnreadableFilesAlikeInEveryCommand) {
     WriteFileBytes(dir.File("good.mp3"), MpegFrames(0xFFFB9000, 417, 3));
     WriteFileBytes(dir.File("notes.txt"), {'h', 'i'});
     std::filesystem::create_directory(dir.File("folder.mp3"));
-    WriteFileBytes(dir.File("locked.mp3"), MpegFrames(0xFFFB9000, 417, 3));
-    chmod(dir.File("locked.mp3").c_str(), 0);
+    for (const char* locked : {"locked.mp3", "locked.ogg"}) {
+        WriteFileBytes(dir.File(locked), MpegFrames(0xFFFB9000, 417, 3));
+        chmod(dir.File(locked).c_str(), 0);
+    }
     // Named pipes would block a read for ever.
     for (const char* pipe : {"pipe.ogg", "pipe.wav", "pipe.ape"}) {
         ASSERT_EQ(0, mkfifo(dir.File(pipe).c_str(), 0644));
@@ -116,6 +118,7 @@ TEST(CommandLineTest, WordsUnreadableFilesAlikeInEveryCommand) {
         {"missing.flac", "no such file", ""},
         {"folder.mp3", "is a folder", ""},
         {"locked.mp3", "permission denied", unprivileged},
+        {"locked.ogg", "permission denied", unprivileged},
         {"notes.txt", "not a supported audio file", ""},
         {"pipe.ogg", "not a regular file", ""},
         {"pipe.wav", "not a regular file", ""},

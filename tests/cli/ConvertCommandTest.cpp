@@ -88,8 +88,8 @@ TEST_F(ConvertCommandTest, ReportsFailedAndSkippedFilesAndSumsUp) {
     EXPECT_EQ(ReadFileBytes(input), ReadFileBytes(dir.File("out/02.WAV")));
 }
 
-// An input that passes the checks but fails to read (here a file whose every read is an I/O
-// error) fails alone; an empty output folder, or none for want of a home folder, is refused
+// An input that passes the checks but cannot be read (here a file whose every read is an
+// I/O error) fails alone; an empty output folder, or none for want of a home folder, is refused
 // before anything is written.
 TEST_F(ConvertCommandTest, InputAndFolderFailuresStayContained) {
     const std::string input = MakeWav("in.wav");
