@@ -85,7 +85,8 @@ int RunTag(const std::vector<std::string>& args) {
         parser.Value(name, 0, track ? "NUMBER" : "TEXT",
                      std::string("set the ") + name + (track ? ", 0 to 255" : "") +
                          " (empty to clear)",
-                     [&changes, field, track](const std::string& value) {
+                     // An init-capture, as clang 14 cannot capture a structured binding.
+                     [&changes, field = field, track](const std::string& value) {
                          if (track && !value.empty()) {
                              int number = -1;
                              const auto [end, error] =

@@ -10,6 +10,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace quillon {
 
@@ -249,8 +250,11 @@ int TFLACfile::BitRate() const {
     if (duration <= 0) {
         return 0;
     }
-    return static_cast<int>(
-        std::nearbyint(static_cast<double>(fileSize_ - audioOffset_) / duration / 125));
+    // A few samples at a high sample rate give a figure beyond int, which saturates.
+    const double rate =
+        std::nearbyint(static_cast<double>(fileSize_ - audioOffset_) / duration / 125);
+    return static_cast<int>(std::clamp(rate, static_cast<double>(std::numeric_limits<int>::min()),
+                                       static_cast<double>(std::numeric_limits<int>::max())));
 }
 
 bool TFLACfile::Valid() const {

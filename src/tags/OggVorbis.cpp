@@ -11,6 +11,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <optional>
 
 namespace quillon {
@@ -332,8 +333,11 @@ int TOggVorbis::BitRate() const {
         return 0;
     }
     // nearbyint rounds halves to even in the default rounding mode.
-    return static_cast<int>(
-        std::nearbyint(static_cast<double>(fileSize_ - id3v2Size_) / duration / 125));
+    // A few samples at a high sample rate give a figure beyond int, which saturates.
+    const double rate =
+        std::nearbyint(static_cast<double>(fileSize_ - id3v2Size_) / duration / 125);
+    return static_cast<int>(std::clamp(rate, static_cast<double>(std::numeric_limits<int>::min()),
+                                       static_cast<double>(std::numeric_limits<int>::max())));
 }
 
 bool TOggVorbis::Valid() const {

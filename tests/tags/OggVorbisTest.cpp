@@ -7,6 +7,7 @@
 #include "tags/OggPage.h"
 #include "tags/SongInformation.h"
 
+#include <climits>
 #include <cmath>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -326,13 +327,29 @@ TEST_F(OggVorbisTest, HostileFiles) {
     }
 }
 
-TEST_F(OggVorbisTest, ZeroSampleRateGivesNoDuration) {
-    OggSpec spec;
-    spec.sampleRate = 0;
-    const TOggVorbis ogg = Read(spec);
-    EXPECT_EQ(ogg.Duration(), 0.0);
-    EXPECT_EQ(ogg.BitRate(), 0);
-    EXPECT_FALSE(ogg.Valid());
+TEST_F(OggVorbisTest, ExtremeSampleRatesGiveBoundedFigures) {
+    struct Case {
+        const char* what;
+        uint32_t sampleRate;
+        uint64_t samplesPerPage;
+        int bitRate;
+        bool valid;
+    };
+    // A zero rate has no duration; one sample a page at the highest rate gives a bit rate
+    // beyond int, which saturates.
+    const Case cases[] = {{"zero sample rate", 0, 44100, 0, false},
+                          {"one sample at 4 GHz", 0xFFFFFFFF, 1, INT_MAX, false}};
+    for (const Case& c : cases) {
+        OggSpec spec;
+        spec.sampleRate = c.sampleRate;
+        spec.samplesPerPage = c.samplesPerPage;
+        const TOggVorbis ogg = Read(spec);
+        if (c.sampleRate == 0) {
+            EXPECT_EQ(ogg.Duration(), 0.0) << c.what;
+        }
+        EXPECT_EQ(ogg.BitRate(), c.bitRate) << c.what;
+        EXPECT_EQ(ogg.Valid(), c.valid) << c.what;
+    }
 }
 
 // ---- writing ----
