@@ -2,6 +2,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/FileStream.h"
+#include "tags/InfoText.h"
 #include "tags/OggVorbis.h"
 #include "tags/TagFileRewrite.h"
 #include "tags/TagTextRules.h"
@@ -246,15 +247,7 @@ double TFLACfile::Duration() const {
 }
 
 int TFLACfile::BitRate() const {
-    const double duration = Duration();
-    if (duration <= 0) {
-        return 0;
-    }
-    // A few samples at a high sample rate give a figure beyond int, which saturates.
-    const double rate =
-        std::nearbyint(static_cast<double>(fileSize_ - audioOffset_) / duration / 125);
-    return static_cast<int>(std::clamp(rate, static_cast<double>(std::numeric_limits<int>::min()),
-                                       static_cast<double>(std::numeric_limits<int>::max())));
+    return AverageKbps(fileSize_ - audioOffset_, Duration());
 }
 
 bool TFLACfile::Valid() const {

@@ -2,7 +2,10 @@
 
 #include "tags/TagTextRules.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <limits>
 
 namespace quillon {
 
@@ -27,6 +30,16 @@ std::u16string TrimBlanks16(std::u16string_view text) {
         --end;
     }
     return std::u16string(text.substr(begin, end - begin));
+}
+
+int AverageKbps(int64_t bytes, double seconds) {
+    if (seconds <= 0) {
+        return 0;
+    }
+    // nearbyint rounds halves to even in the default rounding mode.
+    const double rate = std::nearbyint(static_cast<double>(bytes) / seconds / 125);
+    return static_cast<int>(std::clamp(rate, static_cast<double>(std::numeric_limits<int>::min()),
+                                       static_cast<double>(std::numeric_limits<int>::max())));
 }
 
 std::optional<int> ParseDecimal(std::string_view text) {

@@ -2,6 +2,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/FileStream.h"
+#include "tags/InfoText.h"
 #include "tags/OggPage.h"
 #include "tags/TagFileRewrite.h"
 #include "tags/TagTextRules.h"
@@ -328,16 +329,7 @@ double TOggVorbis::Duration() const {
 }
 
 int TOggVorbis::BitRate() const {
-    const double duration = Duration();
-    if (duration <= 0) {
-        return 0;
-    }
-    // nearbyint rounds halves to even in the default rounding mode.
-    // A few samples at a high sample rate give a figure beyond int, which saturates.
-    const double rate =
-        std::nearbyint(static_cast<double>(fileSize_ - id3v2Size_) / duration / 125);
-    return static_cast<int>(std::clamp(rate, static_cast<double>(std::numeric_limits<int>::min()),
-                                       static_cast<double>(std::numeric_limits<int>::max())));
+    return AverageKbps(fileSize_ - id3v2Size_, Duration());
 }
 
 bool TOggVorbis::Valid() const {
