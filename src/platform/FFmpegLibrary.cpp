@@ -14,6 +14,7 @@ struct FFmpegLibraries {
     DynamicLibrary Resample{"libswresample.so." + std::to_string(LIBSWRESAMPLE_VERSION_MAJOR),
                             true};
     DynamicLibrary Codec{"libavcodec.so." + std::to_string(LIBAVCODEC_VERSION_MAJOR), true};
+    DynamicLibrary Format{"libavformat.so." + std::to_string(LIBAVFORMAT_VERSION_MAJOR), true};
     FFmpegEntries entries;
     bool complete = true;
 };

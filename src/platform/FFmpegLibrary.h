@@ -2,10 +2,12 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
 #include <libavutil/log.h>
+#include <libavutil/mathematics.h>
 #include <libswresample/swresample.h>
 }
 
@@ -24,10 +26,23 @@ namespace quillon {
     X(Codec, av_parser_close)                                                                      \
     X(Codec, av_packet_alloc)                                                                      \
     X(Codec, av_packet_free)                                                                       \
+    X(Codec, av_packet_unref)                                                                      \
+    X(Codec, avcodec_parameters_to_context)                                                        \
+    X(Codec, avcodec_flush_buffers)                                                                \
+    X(Format, avformat_alloc_context)                                                              \
+    X(Format, avformat_free_context)                                                               \
+    X(Format, avformat_open_input)                                                                 \
+    X(Format, avformat_close_input)                                                                \
+    X(Format, avformat_find_stream_info)                                                           \
+    X(Format, av_find_best_stream)                                                                 \
+    X(Format, av_read_frame)                                                                       \
+    X(Format, av_seek_frame)                                                                       \
     X(Util, av_log_set_level)                                                                      \
     X(Util, av_frame_alloc)                                                                        \
     X(Util, av_frame_free)                                                                         \
     X(Util, av_frame_unref)                                                                        \
+    X(Util, av_strerror)                                                                           \
+    X(Util, av_rescale_q)                                                                          \
     X(Util, av_channel_layout_default)                                                             \
     X(Util, av_channel_layout_copy)                                                                \
     X(Util, av_channel_layout_compare)                                                             \
