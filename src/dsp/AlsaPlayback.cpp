@@ -17,7 +17,7 @@ namespace {
 // Latency asked of the device, and how long it may take no data before playback fails.
 constexpr unsigned kLatencyMicroseconds = 500'000;
 constexpr int kWaitMilliseconds = 500;
-constexpr int kStalledWaits = 10;
+constexpr std::chrono::seconds kStallLimit{5};
 // Longest wait for the queued sound to play out: the device's latency and some slack.
 constexpr std::chrono::seconds kDrainLimit{5};
 
@@ -157,15 +157,15 @@ void AlsaPlayback::Write(const uint8_t* data, size_t size) {
 }
 
 void AlsaPlayback::WriteFrames(const uint8_t* data, size_t frames) {
-    int stalled = 0;
+    auto lastProgress = std::chrono::steady_clock::now();
     while (frames > 0) {
-        snd_pcm_sframes_t written =
+        const snd_pcm_sframes_t written =
             snd_pcm_writei(pcm_, data, static_cast<snd_pcm_uframes_t>(frames));
         if (written == -EAGAIN) {
-            const int ready = snd_pcm_wait(pcm_, kWaitMilliseconds);
-            if (ready == 0 && ++stalled >= kStalledWaits) {
+            if (std::chrono::steady_clock::now() - lastProgress > kStallLimit) {
                 throw EPcmException("The playback device \"" + device_ + "\" stopped playing");
             }
+            const int ready = snd_pcm_wait(pcm_, kWaitMilliseconds);
             if (ready < 0 && snd_pcm_recover(pcm_, ready, 1) < 0) {
                 throw EPcmException(Describe("Playback failed on", device_, ready));
             }
@@ -178,7 +178,7 @@ void AlsaPlayback::WriteFrames(const uint8_t* data, size_t frames) {
             }
             continue;
         }
-        stalled = 0;
+        lastProgress = std::chrono::steady_clock::now();
         data += static_cast<size_t>(written) * frameBytes_;
         frames -= static_cast<size_t>(written);
     }
