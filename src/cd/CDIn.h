@@ -84,6 +84,7 @@ private:
     int endTrack_ = 0;
     TCDPosition startPosition_;
     TCDPosition endPosition_;
+    int32_t firstSector_ = 0;
     int64_t ripSize_ = 0;
     int ripBufferSize_ = kRipBufferSize;
     // The library's active drive was set to CurrentDrive and is held by the running rip.
