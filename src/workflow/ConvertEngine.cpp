@@ -48,14 +48,7 @@ ConvertSummary TConvertEngine::Convert(std::vector<ConvertRow>& rows, const Sett
     ConvertSummary summary;
     const std::string folderSetting = settings.Text("ConvFilePath");
     const std::string folder = WithoutTrailingSeparator(folderSetting);
-    std::string folderProblem = OutputFolderProblem(folderSetting, "ConvFilePath");
-    if (folderProblem.empty()) {
-        std::error_code error;
-        std::filesystem::create_directories(folderSetting, error);
-        if (!std::filesystem::is_directory(folderSetting, error)) {
-            folderProblem = "cannot make the output folder '" + folderSetting + "'";
-        }
-    }
+    const std::string folderProblem = MakeOutputFolder(folderSetting, "ConvFilePath");
     if (!folderProblem.empty()) {
         // Nothing is written, not even into the root folder that an empty folder name leads to.
         for (size_t i = 0; i < rows.size(); ++i) {
