@@ -3,9 +3,12 @@
 
 #include "CDInTestSupport.h"
 #include "cd/CDIn.h"
+#include "cd/CDRipLibrary.h"
 #include "fake/FakeCdRip.h"
+#include "platform/IniFile.h"
 
 #include <dlfcn.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -201,6 +204,37 @@ TEST(CDInFakeDriveTest, ChunksLimitBlocksAndTheRipKeepsItsDrive) {
     EXPECT_EQ(fake.OpenRips(), 0);
     EXPECT_EQ(cd.ReadBlock(block.data(), 100), 0);
     cd.Flush();
+}
+
+TEST(CDInFakeDriveTest, SettingsFileKeepsTheUsersParanoiaMode) {
+    struct Case {
+        const char* name;
+        std::string before;
+        std::vector<std::string> keys;
+        const char* paranoia;
+    };
+    const std::vector<Case> cases = {
+        {"no file", "", {"nActive", "nParanoiaMode"}, "1"},
+        {"the user's file",
+         "[CD-ROM]\nnActive=2\nnParanoiaMode=0\nnReadSpeed=8\n",
+         {"nActive", "nParanoiaMode", "nReadSpeed"},
+         "0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::CdRipLibraryScope scope(QUILLON_FakeCdRip);
+        const std::string fileName = scope.ConfigHome() + "/Tovalen/cdr.ini";
+        ASSERT_EQ(CDRipLibrary::IniFileName(), fileName);
+        if (!c.before.empty()) {
+            std::filesystem::create_directories(scope.ConfigHome() + "/Tovalen");
+            test::WriteFileBytes(fileName, std::vector<uint8_t>(c.before.begin(), c.before.end()));
+        }
+        TCDIn cd;
+        const IniFile ini(fileName);
+        EXPECT_EQ(ini.ReadSection("CD-ROM"), c.keys);
+        EXPECT_EQ(ini.ReadString("CD-ROM", "nActive", ""), "0");
+        EXPECT_EQ(ini.ReadString("CD-ROM", "nParanoiaMode", ""), c.paranoia);
+    }
 }
 
 } // namespace
