@@ -136,7 +136,7 @@ int RunRip(const std::vector<std::string>& args) {
                   << ", names " << settings.ListText("OutputFileNameFormat") << "\n";
     }
     const auto started = std::chrono::steady_clock::now();
-    ProgressDisplay display(std::cerr, durations);
+    ProgressDisplay display(std::cerr, durations, "track");
     std::string currentOutput;
     engine.OnTrackStarted = [&](int track, const std::string& output) {
         currentOutput = output;
