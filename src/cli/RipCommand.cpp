@@ -67,7 +67,8 @@ int RunRip(const std::vector<std::string>& args) {
                })
         .Value("drive", 'd', "N|FILE", kDriveHelp,
                [&](const std::string& value) { return drive.Take(value); })
-        .Value("tracks", 't', "LIST", "the tracks to rip, for example 1,3-5; default all audio",
+        .Value("tracks", 't', "LIST",
+               "the tracks to rip, for example 1,3-5; default every\naudio track",
                [&](const std::string& text) {
                    std::string problem;
                    chosen = ParseTrackList(text, problem);
