@@ -2,6 +2,7 @@
 
 #include "cd/AddedImages.h"
 #include "cd/CDIn.h"
+#include "cd/CDRipLibrary.h"
 #include "cli/InputFile.h"
 #include "cli/JsonText.h"
 
@@ -28,19 +29,25 @@ std::string DriveChoice::Take(const std::string& value) {
 std::optional<int> DriveChoice::Select(const std::string& command, TCDIn& cdIn) const {
     int index = index_;
     if (!image_.empty()) {
-        std::string problem = PathProblem(image_);
-        if (problem.empty() && !AddDiscImage(image_, problem) && problem.empty()) {
-            problem = "not a usable disc image";
-        }
-        if (!problem.empty()) {
+        if (const std::string problem = PathProblem(image_); !problem.empty()) {
             ReportFileProblem(command, image_, problem);
+            return 1;
+        }
+        std::error_code error;
+        const std::string added =
+            std::filesystem::absolute(image_, error).lexically_normal().string();
+        if (std::string problem; !AddDiscImage(image_, problem)) {
+            // The library's reasons name the sheet themselves.
+            if (problem.find(added) != std::string::npos) {
+                std::cerr << "quillon " << command << ": " << TerminalText(problem) << "\n";
+            } else {
+                ReportFileProblem(command, image_,
+                                  problem.empty() ? "not a usable disc image" : problem);
+            }
             return 1;
         }
         // Added images follow the physical drives, in the order added.
         const std::vector<std::string> images = AddedDiscImages();
-        std::error_code error;
-        const std::string added =
-            std::filesystem::absolute(image_, error).lexically_normal().string();
         const auto found = std::find(images.begin(), images.end(), added);
         const int position =
             static_cast<int>(found != images.end() ? found - images.begin() : images.size() - 1);
@@ -62,12 +69,16 @@ std::optional<int> DriveChoice::Select(const std::string& command, TCDIn& cdIn) 
     return std::nullopt;
 }
 
-std::unique_ptr<TCDIn> OpenCDSource(const std::string& command) {
+std::unique_ptr<TCDIn, void (*)(TCDIn*)> OpenCDSource(const std::string& command) {
+    const auto release = [](TCDIn* cdIn) {
+        delete cdIn;
+        CDRipLibrary::Unload();
+    };
     try {
-        return std::make_unique<TCDIn>();
+        return {new TCDIn, release};
     } catch (const std::exception& e) {
         std::cerr << "quillon " << command << ": " << e.what() << "\n";
-        return nullptr;
+        return {nullptr, release};
     }
 }
 

@@ -34,7 +34,9 @@ inline constexpr const char* kDriveHelp =
     "first), or a disc image (a .cue sheet or a .toc file); default 0";
 
 // The CD source, or nullptr after printing why there is none (the CD ripping library missing).
-std::unique_ptr<TCDIn> OpenCDSource(const std::string& command);
+// The library is released when the source goes, at the end of the command rather than among
+// the program's static objects at exit, which the library's own may precede.
+std::unique_ptr<TCDIn, void (*)(TCDIn*)> OpenCDSource(const std::string& command);
 
 // "drive 0 (NAME)", for messages.
 std::string DriveText(TCDIn& cdIn);

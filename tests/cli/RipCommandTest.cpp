@@ -116,7 +116,8 @@ TEST_F(RipCommandTest, ProblemsGiveOneLineErrors) {
     const auto mixed = WriteDiscImage(dir.Path().string(), "mixed", {{75}, {75, false}});
     const auto data = WriteDiscImage(dir.Path().string(), "data", {{75, false}});
     const auto cut = WriteDiscImage(dir.Path().string(), "cut", {{150}, {150}});
-    std::filesystem::resize_file(cut.bin, 200 * 2352);
+    // The data file ends before the second track begins.
+    std::filesystem::resize_file(cut.bin, 100 * 2352);
     std::filesystem::create_directories(dir.File("folder.cue"));
     WriteFileBytes(dir.File("garbage.cue"), {'x', 'y'});
     const std::string m = " --drive " + Quote(mixed.sheet) + " " + OutSettings();
@@ -125,29 +126,31 @@ TEST_F(RipCommandTest, ProblemsGiveOneLineErrors) {
         int status;
         std::string message;
     } cases[] = {
-        {"rip --drive " + Quote(dir.File("none.cue")), 1,
+        {"rip --drive " + Quote(dir.File("none.cue")) + " " + OutSettings(), 1,
          "quillon rip: " + dir.File("none.cue") + ": no such file\n"},
-        {"rip --drive " + Quote(dir.File("folder.cue")), 1,
+        {"rip --drive " + Quote(dir.File("folder.cue")) + " " + OutSettings(), 1,
          "quillon rip: " + dir.File("folder.cue") + ": is a folder\n"},
         {"toc --drive " + Quote(dir.File("garbage.cue")), 1,
          "quillon toc: " + dir.File("garbage.cue") + ": "},
-        {"rip --drive " + Quote(cut.sheet), 1, "quillon rip: " + cut.sheet + ": "},
+        {"rip --drive " + Quote(cut.sheet) + " " + OutSettings(), 1,
+         "quillon rip: " + cut.sheet + ": "},
         {"rip --tracks 2" + m, 1, "quillon rip: track 2 is a data track\n"},
         {"rip --tracks 1,7" + m, 1,
          "quillon rip: there is no track 7; the disc has tracks 1 to 2\n"},
         {"rip --drive " + Quote(data.sheet) + " " + OutSettings(), 1,
          "quillon rip: the disc in drive "},
-        {"rip --drive 42", 1, "quillon rip: "},
+        {"rip --drive 42 " + OutSettings(), 1, "quillon rip: "},
         {"rip --tracks 0" + m, 2, "invalid track list '0'"},
         {"rip --tracks 3-1" + m, 2, "invalid track list '3-1'"},
         {"rip extra" + m, 2, "unexpected argument 'extra'"},
         {"toc --drive ''", 2, "the drive is empty"},
-        {"rip --set FilePath=" + m, 2, "FilePath is empty"},
+        {"rip" + m + " --set FilePath=", 2, "FilePath is empty"},
     };
     for (const auto& c : cases) {
         std::string output;
         EXPECT_EQ(c.status, Quillon(c.args, output)) << c.args << "\n" << output;
-        EXPECT_EQ(0u, output.find(c.message)) << c.args << "\n" << output;
+        EXPECT_EQ(0u, output.find("quillon ")) << c.args << "\n" << output;
+        EXPECT_NE(std::string::npos, output.find(c.message)) << c.args << "\n" << output;
         EXPECT_EQ(1, std::count(output.begin(), output.end(), '\n')) << c.args << "\n" << output;
     }
     EXPECT_FALSE(std::filesystem::exists(dir.File("out"))) << "nothing was ripped";

@@ -2,6 +2,7 @@
 
 #include "cd/AddedImages.h"
 #include "cd/CDIn.h"
+#include "cd/CDRipLibrary.h"
 #include "fixtures/DiscImages.h"
 #include "fixtures/Fixtures.h"
 #include "tags/MPEGaudio.h"
@@ -9,6 +10,7 @@
 #include "workflow/DiscText.h"
 
 #include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -53,6 +55,12 @@ protected:
         settings.Set("SavePlayList", "1");
     }
 
+    // The library goes with each test, before the static objects it may use at exit.
+    void TearDown() override {
+        cdInOwner.reset();
+        CDRipLibrary::Unload();
+    }
+
     // Adds the image and makes it the source's current drive.
     void UseImage(const GeneratedImage& image) {
         std::string problem;
@@ -78,7 +86,8 @@ protected:
 
     TempDir config, disc, out;
     Settings settings;
-    TCDIn cdIn;
+    std::unique_ptr<TCDIn> cdInOwner = std::make_unique<TCDIn>();
+    TCDIn& cdIn = *cdInOwner;
     TRipEngine engine;
 };
 
@@ -118,10 +127,11 @@ TEST_F(RipEngineTest, RipsTheTickedTracksWholeInEveryFormat) {
                                    Quote(out.File("decoded.raw")) + " " + Quote(file)));
                 EXPECT_TRUE(ReadFileBytes(out.File("decoded.raw")) == expected);
             } else {
+                // The frames hold the track and the encoder's delay of 576 samples.
                 TMPEGaudio mp3;
                 ASSERT_TRUE(mp3.ReadInfo(file));
-                const double seconds = static_cast<double>(expected.size()) / 176400;
-                EXPECT_NEAR(seconds, mp3.Duration(), 1152.0 / 44100 + 0.001);
+                const double samples = static_cast<double>(expected.size()) / 4 + 576;
+                EXPECT_NEAR(std::ceil(samples / 1152), static_cast<double>(mp3.Frames()), 1);
             }
         }
         EXPECT_FALSE(std::filesystem::exists(Folder() + "/03-Track 3." + format));
