@@ -131,7 +131,7 @@ TEST_F(RipCommandTest, ProblemsGiveOneLineErrors) {
         {"rip --drive " + Quote(dir.File("folder.cue")) + " " + OutSettings(), 1,
          "quillon rip: " + dir.File("folder.cue") + ": is a folder\n"},
         {"toc --drive " + Quote(dir.File("garbage.cue")), 1,
-         "quillon toc: " + dir.File("garbage.cue") + ": "},
+         "quillon toc: " + dir.File("garbage.cue")},
         {"rip --drive " + Quote(cut.sheet) + " " + OutSettings(), 1,
          "quillon rip: " + cut.sheet + ": "},
         {"rip --tracks 2" + m, 1, "quillon rip: track 2 is a data track\n"},
