@@ -39,8 +39,8 @@ quillon() {
 peer() { (cd "$work" && cd-paranoia -q -d image.cue "1-$tracks" peer.wav); }
 
 # Both must rip the whole image exactly before their times count.
-quillon
-peer
+quillon >/dev/null 2>&1 || { echo "quillon rip failed" >&2; exit 1; }
+peer >/dev/null 2>&1 || { echo "cd-paranoia failed" >&2; exit 1; }
 for ((n = 1; n <= tracks; n++)); do
   tail -c +45 "$work/out/$(printf %02d "$n").WAV"
 done | cmp -s - "$work/image.bin" || { echo "quillon rip does not match the image" >&2; exit 1; }
