@@ -14,9 +14,10 @@ namespace {
 
 int RunDrives(const std::vector<std::string>& args) {
     bool json = false;
-    OptionParser parser("drives", "drives [OPTIONS]",
-                        "Lists the CD drives, and the disc images added with --drive, with their\n"
-                        "numbers (0 is the first) and what disc each holds.\n");
+    OptionParser parser(
+        "drives", "drives [OPTIONS]",
+        "Lists the CD drives with their numbers (0 is the first) and what disc each\n"
+        "holds. A disc image given to toc or rip with --drive comes after them.\n");
     parser.Flag("json", 0, "a JSON array of objects with Index, Name and DiscKind",
                 [&] { json = true; });
     if (const auto status = parser.Parse(args)) {
@@ -86,14 +87,12 @@ int RunToc(const std::vector<std::string>& args) {
     if (const auto status = drive.Select("toc", *cdIn)) {
         return *status;
     }
-    const TCDDiscKind kind = cdIn->DiscKind();
-    const int count = kind == dkNoDisc ? -1 : cdIn->TrackCount();
-    if (kind == dkNoDisc || count < 0) {
-        std::cerr << "quillon toc: "
-                  << (kind == dkNoDisc ? "no disc in " : "cannot read the table of contents of ")
-                  << DriveText(*cdIn) << "\n";
+    const std::optional<int> tracks = DiscTrackCount("toc", *cdIn);
+    if (!tracks) {
         return 1;
     }
+    const int count = *tracks;
+    const TCDDiscKind kind = cdIn->DiscKind();
     std::string out;
     if (json) {
         out = "{\"DiscKind\":";

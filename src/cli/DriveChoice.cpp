@@ -82,6 +82,18 @@ std::unique_ptr<TCDIn, void (*)(TCDIn*)> OpenCDSource(const std::string& command
     }
 }
 
+std::optional<int> DiscTrackCount(const std::string& command, TCDIn& cdIn) {
+    const bool noDisc = cdIn.DiscKind() == dkNoDisc;
+    const int count = noDisc ? -1 : cdIn.TrackCount();
+    if (count < 0) {
+        std::cerr << "quillon " << command << ": "
+                  << (noDisc ? "no disc in " : "cannot read the table of contents of ")
+                  << DriveText(cdIn) << "\n";
+        return std::nullopt;
+    }
+    return count;
+}
+
 std::string DriveText(TCDIn& cdIn) {
     return "drive " + std::to_string(cdIn.CurrentDrive()) + " (" + TerminalText(cdIn.DriveName()) +
            ")";

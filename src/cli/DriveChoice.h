@@ -38,6 +38,10 @@ inline constexpr const char* kDriveHelp =
 // the program's static objects at exit, which the library's own may precede.
 std::unique_ptr<TCDIn, void (*)(TCDIn*)> OpenCDSource(const std::string& command);
 
+// The number of tracks of the disc in the current drive; nothing after printing the error when
+// the drive holds no disc or its table of contents cannot be read.
+std::optional<int> DiscTrackCount(const std::string& command, TCDIn& cdIn);
+
 // "drive 0 (NAME)", for messages.
 std::string DriveText(TCDIn& cdIn);
 

@@ -102,14 +102,11 @@ int RunRip(const std::vector<std::string>& args) {
     if (const auto status = drive.Select("rip", *cdIn)) {
         return *status;
     }
-    const TCDDiscKind kind = cdIn->DiscKind();
-    const int count = kind == dkNoDisc ? -1 : cdIn->TrackCount();
-    if (kind == dkNoDisc || count < 0) {
-        std::cerr << "quillon rip: "
-                  << (kind == dkNoDisc ? "no disc in " : "cannot read the table of contents of ")
-                  << DriveText(*cdIn) << "\n";
+    const std::optional<int> tracks = DiscTrackCount("rip", *cdIn);
+    if (!tracks) {
         return 1;
     }
+    const int count = *tracks;
     std::vector<RipRow> rows = MakeRipRows(count);
     if (const auto status = TickTracks(*cdIn, rows, chosen)) {
         return *status;
