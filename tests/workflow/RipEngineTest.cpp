@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace quillon::test {
@@ -44,12 +45,33 @@ TEST(DiscTextTest, CaptionsAndDiscKinds) {
     }
 }
 
+// Points the CD ripping library's settings file at a folder of the test's own for as long as it
+// lives, so that the CD source made after it loads the library there.
+class ConfigHome {
+public:
+    ConfigHome() {
+        if (const char* old = std::getenv("XDG_CONFIG_HOME")) {
+            old_ = old;
+        }
+        setenv("XDG_CONFIG_HOME", dir_.Path().c_str(), 1);
+    }
+    ~ConfigHome() {
+        if (old_) {
+            setenv("XDG_CONFIG_HOME", old_->c_str(), 1);
+        } else {
+            unsetenv("XDG_CONFIG_HOME");
+        }
+    }
+
+private:
+    TempDir dir_;
+    std::optional<std::string> old_;
+};
+
 // Rips of disc images made for each test, through the CD ripping library beside the program.
 class RipEngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // The library keeps its settings file in the configuration folder.
-        setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
         settings.Set("FilePath", out.Path().string() + "/rips/");
         settings.Set("OutputFileNameFormat", "<Track Number>-<Title>");
         settings.Set("SavePlayList", "1");
@@ -84,7 +106,8 @@ protected:
         return "(none)";
     }
 
-    TempDir config, disc, out;
+    ConfigHome config;
+    TempDir disc, out;
     Settings settings;
     std::unique_ptr<TCDIn> cdInOwner = std::make_unique<TCDIn>();
     TCDIn& cdIn = *cdInOwner;
