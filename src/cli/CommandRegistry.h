@@ -31,9 +31,12 @@ struct CommandSummary {
     std::string_view summary;
 };
 inline constexpr std::string_view kWorkflowProgram = "quillon-workflow";
-inline constexpr std::array<CommandSummary, 2> kWorkflowCommands = {{
+inline constexpr std::array<CommandSummary, 5> kWorkflowCommands = {{
     {"convert", "convert audio files to the format of the settings"},
+    {"drives", "list the CD drives and what disc each holds"},
+    {"rip", "rip tracks of an audio CD or a disc image"},
     {"settings", "list, show and change the stored settings"},
+    {"toc", "show the table of contents of a disc"},
 }};
 
 // The summary of a workflow command, for its registrar.

@@ -15,9 +15,9 @@ std::string BaseName(const std::string& path) {
 
 } // namespace
 
-ProgressDisplay::ProgressDisplay(std::ostream& out, std::vector<double> durations)
+ProgressDisplay::ProgressDisplay(std::ostream& out, std::vector<double> durations, std::string unit)
     : out_(out), terminal_(isatty(STDERR_FILENO)), weights_(std::move(durations)),
-      start_(std::chrono::steady_clock::now()) {
+      unit_(std::move(unit)), start_(std::chrono::steady_clock::now()) {
     // A file of unknown length counts as long as the average of the known ones, or all files
     // the same when no length is known.
     double known = 0;
@@ -95,7 +95,8 @@ void ProgressDisplay::Draw(int percent) {
     }
     const int filled = percent * kBarWidth / 100;
     out_ << "\r\033[K[" << std::string(filled, '#') << std::string(kBarWidth - filled, '.') << "] "
-         << percent << "% " << name_ << "  file " << current_ << " of " << weights_.size();
+         << percent << "% " << name_ << "  " << unit_ << " " << current_ << " of "
+         << weights_.size();
     const double done = Done(percent);
     const auto elapsed = std::chrono::steady_clock::now() - start_;
     // An estimate from the first moments would jump about; wait for some of the work.

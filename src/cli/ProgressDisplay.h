@@ -13,8 +13,9 @@ namespace quillon::cli {
 class ProgressDisplay {
 public:
     // durations: the length of each file of the batch in seconds (0 when unknown), in the
-    // order they will be converted; they weigh the estimate of the time left.
-    ProgressDisplay(std::ostream& out, std::vector<double> durations);
+    // order they will be converted; they weigh the estimate of the time left. unit names what
+    // the batch counts in the bar ("file 2 of 5").
+    ProgressDisplay(std::ostream& out, std::vector<double> durations, std::string unit = "file");
 
     // The next file of the batch begins.
     void Start(const std::string& input);
@@ -41,6 +42,7 @@ private:
     double finished_ = 0; // weight of the files finished
     size_t current_ = 0;  // 1-based position of the file being converted
     std::string name_;
+    std::string unit_;
     int shown_ = -1;
     std::chrono::steady_clock::time_point start_;
 };

@@ -3,9 +3,7 @@
 #include "workflow/OutputFileName.h"
 #include "workflow/Playlist.h"
 
-#include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <filesystem>
 
 namespace quillon {
@@ -16,16 +14,6 @@ bool SameFile(const std::string& a, const std::string& b) {
     std::error_code error;
     return std::filesystem::equivalent(a, b, error) && !error;
 }
-
-// Completion of one sink run, signalled from the worker thread.
-struct RunState {
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool done = false;
-    bool failed = false;
-    bool stopped = false; // the sink discarded its output
-    std::string message;
-};
 
 // Opens a source once to see whether it recognises its file and holds audio. Sources do not
 // refuse a file they cannot decode or that is empty; they deliver no audio, which would make
@@ -60,14 +48,7 @@ ConvertSummary TConvertEngine::Convert(std::vector<ConvertRow>& rows, const Sett
     ConvertSummary summary;
     const std::string folderSetting = settings.Text("ConvFilePath");
     const std::string folder = WithoutTrailingSeparator(folderSetting);
-    std::string folderProblem = OutputFolderProblem(folderSetting, "ConvFilePath");
-    if (folderProblem.empty()) {
-        std::error_code error;
-        std::filesystem::create_directories(folderSetting, error);
-        if (!std::filesystem::is_directory(folderSetting, error)) {
-            folderProblem = "cannot make the output folder '" + folderSetting + "'";
-        }
-    }
+    const std::string folderProblem = MakeOutputFolder(folderSetting, "ConvFilePath");
     if (!folderProblem.empty()) {
         // Nothing is written, not even into the root folder that an empty folder name leads to.
         for (size_t i = 0; i < rows.size(); ++i) {
@@ -83,12 +64,12 @@ ConvertSummary TConvertEngine::Convert(std::vector<ConvertRow>& rows, const Sett
         }
         return summary;
     }
-    stopRequested_ = false;
+    runner_.Begin();
     const std::string format = settings.ListText("RipToFormat");
     const int pattern = settings.ListPosition("OutputFileNameFormat");
     TPlaylist playlist;
 
-    for (size_t i = 0; i < rows.size() && !stopRequested_; ++i) {
+    for (size_t i = 0; i < rows.size() && !runner_.StopRequested(); ++i) {
         ConvertRow& row = rows[i];
         if (!row.Checked) {
             continue;
@@ -113,19 +94,19 @@ ConvertSummary TConvertEngine::Convert(std::vector<ConvertRow>& rows, const Sett
         }
         std::string message;
         switch (ConvertOne(row, number, output, settings, wav, pump, message)) {
-        case Outcome::Failed:
+        case SinkOutcome::Failed:
             ++summary.failed;
             if (OnFileFailed) {
                 OnFileFailed(number, message);
             }
             break;
-        case Outcome::Stopped:
+        case SinkOutcome::Stopped:
             row.Status = kStatusStopped;
             if (OnFileStopped) {
                 OnFileStopped(number);
             }
             break;
-        case Outcome::Done:
+        case SinkOutcome::Done:
             row.Status = "Complete";
             ++summary.converted;
             // Only finished files are listed: a playlist entry must name a file that exists.
@@ -137,7 +118,7 @@ ConvertSummary TConvertEngine::Convert(std::vector<ConvertRow>& rows, const Sett
             break;
         }
     }
-    summary.stopped = stopRequested_;
+    summary.stopped = runner_.StopRequested();
     if (OnFinished) {
         OnFinished(settings.Boolean("InformWhenDone"));
     }
@@ -146,10 +127,9 @@ ConvertSummary TConvertEngine::Convert(std::vector<ConvertRow>& rows, const Sett
     return summary;
 }
 
-TConvertEngine::Outcome
-TConvertEngine::ConvertOne(ConvertRow& row, int number, const std::string& output,
-                           const Settings& settings, const WavOutputOptions& wav,
-                           const std::function<void()>& pump, std::string& message) {
+SinkOutcome TConvertEngine::ConvertOne(ConvertRow& row, int number, const std::string& output,
+                                       const Settings& settings, const WavOutputOptions& wav,
+                                       const std::function<void()>& pump, std::string& message) {
     std::unique_ptr<TPcmFileIn> source;
     std::unique_ptr<TPcmFileOut> sink;
     SinkRequest request;
@@ -164,97 +144,44 @@ TConvertEngine::ConvertOne(ConvertRow& row, int number, const std::string& outpu
         sink = source ? MakeSink(request, settings) : nullptr;
     } catch (const std::exception& e) {
         message = e.what();
-        return Outcome::Failed;
+        return SinkOutcome::Failed;
     }
     if (!source) {
         message = "Unsupported audio format";
-        return Outcome::Failed;
+        return SinkOutcome::Failed;
     }
     if (!Readable(*source, message)) {
-        return Outcome::Failed;
+        return SinkOutcome::Failed;
     }
     if (!sink) {
         message = request.format.empty()
                       ? "No output format is chosen: \"" + settings.Text("RipToFormat") +
                             "\" is not one of MP3, WMA, OGG, WAV, APE, FLAC"
                       : "Output to " + request.format + " is not available yet";
-        return Outcome::Failed;
+        return SinkOutcome::Failed;
     }
     if (SameFile(row.FileName, output)) {
         // Writing over the file being read would destroy it.
         message = "The output file is the input file: " + output;
-        return Outcome::Failed;
+        return SinkOutcome::Failed;
     }
 
-    RunState state;
-    sink->OnProgress = [this, number](TPcmOutput& sender) {
-        if (OnProgress) {
-            OnProgress(number, sender.Progress());
-        }
-    };
-    sink->OnDone = [&state](TPcmOutput& sender) {
-        std::lock_guard lock(state.mutex);
-        state.done = true;
-        state.stopped = sender.Stopped();
-        state.changed.notify_all();
-    };
-    sink->OnThreadException = [&state](TPcmOutput&, const std::exception& e) {
-        std::lock_guard lock(state.mutex);
-        state.failed = true;
-        state.message = e.what();
-        state.changed.notify_all();
-    };
     sink->SetInput(source.get());
-    {
-        std::lock_guard lock(mutex_);
-        currentSink_ = sink.get();
-    }
-    if (stopRequested_) {
-        // Stopped before its sink ran: no file was started.
-        std::lock_guard lock(mutex_);
-        currentSink_ = nullptr;
-        return Outcome::Stopped;
-    }
-    try {
-        sink->Run();
-    } catch (const std::exception& e) {
-        std::lock_guard lock(state.mutex);
-        state.failed = true;
-        state.message = e.what();
-    }
-    // Run clears a stop that reached the sink while it prepared; this one takes over.
-    if (stopRequested_) {
-        sink->Stop();
-    }
-    {
-        std::unique_lock lock(state.mutex);
-        while (!state.done && !state.failed) {
-            if (pump) {
-                lock.unlock();
-                pump();
-                lock.lock();
+    const SinkOutcome outcome = runner_.Run(
+        *sink,
+        [this, number](int percent) {
+            if (OnProgress) {
+                OnProgress(number, percent);
             }
-            state.changed.wait_for(lock, std::chrono::milliseconds(20));
-        }
-    }
-    {
-        std::lock_guard lock(mutex_);
-        currentSink_ = nullptr;
-    }
+        },
+        pump, message);
+    // The sink goes before its source, which it holds as its input.
     sink.reset();
-    if (state.failed) {
-        message = state.message;
-        return Outcome::Failed;
-    }
-    return state.stopped ? Outcome::Stopped : Outcome::Done;
+    return outcome;
 }
 
 void TConvertEngine::Stop() {
-    stopRequested_ = true;
-    std::lock_guard lock(mutex_);
-    if (currentSink_ != nullptr) {
-        currentSink_->Stop();
-    }
+    runner_.Stop();
 }
 
 } // namespace quillon

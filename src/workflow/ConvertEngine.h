@@ -1,11 +1,10 @@
 #pragma once
 
 #include "workflow/Settings.h"
+#include "workflow/SinkRun.h"
 #include "workflow/SinkSetup.h"
 
-#include <atomic>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -72,14 +71,11 @@ public:
     void Stop();
 
 private:
-    enum class Outcome { Done, Failed, Stopped };
-    Outcome ConvertOne(ConvertRow& row, int number, const std::string& output,
-                       const Settings& settings, const WavOutputOptions& wav,
-                       const std::function<void()>& pump, std::string& message);
+    SinkOutcome ConvertOne(ConvertRow& row, int number, const std::string& output,
+                           const Settings& settings, const WavOutputOptions& wav,
+                           const std::function<void()>& pump, std::string& message);
 
-    std::mutex mutex_;
-    TPcmOutput* currentSink_ = nullptr;
-    std::atomic<bool> stopRequested_{false};
+    TSinkRunner runner_;
 };
 
 // The status text of a row while its file is converted.

@@ -76,4 +76,16 @@ std::string OutputFolderProblem(const std::string& folder, const std::string& se
     return {};
 }
 
+std::string MakeOutputFolder(const std::string& folder, const std::string& settingName) {
+    std::string problem = OutputFolderProblem(folder, settingName);
+    if (problem.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(folder, error);
+        if (!std::filesystem::is_directory(folder, error)) {
+            problem = "cannot make the output folder '" + folder + "'";
+        }
+    }
+    return problem;
+}
+
 } // namespace quillon

@@ -30,4 +30,8 @@ std::string WithoutControlCharacters(std::string text);
 // exist yet.
 std::string OutputFolderProblem(const std::string& folder, const std::string& settingName);
 
+// Creates the folder of a folder setting with its missing parents, after the checks of
+// OutputFolderProblem; "" when the folder exists afterwards, otherwise why it cannot be used.
+std::string MakeOutputFolder(const std::string& folder, const std::string& settingName);
+
 } // namespace quillon

@@ -229,6 +229,9 @@ TEST(CommandLineTest, ManualPageAndCompletionAreUsable) {
     EXPECT_EQ("FLAC\n", complete("quillon convert --set RipToFormat = F", 5));
     EXPECT_EQ("SavePlayList=\n", complete("quillon settings set SaveP", 3));
     EXPECT_EQ("--no-clobber\n", complete("quillon convert --no", 2));
+    EXPECT_EQ("rip\n", complete("quillon ri", 1));
+    EXPECT_EQ("--tracks\n", complete("quillon rip --tr", 2));
+    EXPECT_EQ("RipToFormat=\n", complete("quillon rip --set Rip", 3));
 
     // Its list of setting names is the program's.
     const std::string names = complete("quillon settings get ''", 3);

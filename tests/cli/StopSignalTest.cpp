@@ -1,3 +1,4 @@
+#include "fixtures/DiscImages.h"
 #include "fixtures/Fixtures.h"
 
 #include <cctype>
@@ -155,6 +156,37 @@ TEST(StopSignalTest, SignalsStopTheConversionAndLeaveNoPartialFile) {
             }
         }
     }
+}
+
+// An interrupt during a rip ends it the same way: the track under way leaves no file (an older
+// file of its name stays), later tracks are not started, and the playlist, of the tracks
+// finished before, is still written.
+TEST(StopSignalTest, AnInterruptStopsTheRipAndKeepsThePlaylist) {
+    TempDir dir;
+    const auto image = WriteDiscImage(dir.Path().string(), "disc", {{75 * 200}, {75}});
+    const std::string out = dir.File("out");
+    std::filesystem::create_directories(out);
+    WriteFileBytes(out + "/01.FLAC", {'o', 'l', 'd'});
+    const Outcome run =
+        RunAndSignal({std::string(QUILLON_BIN_DIR) + "/quillon", "rip", "--drive", image.sheet,
+                      "--set", "RipToFormat=FLAC", "--set", "FilePath=" + out, "--set",
+                      "OutputFileNameFormat=<Track Number>", "--set", "SavePlayList=M3U"},
+                     dir.File("config"), SIGINT, 10);
+    ASSERT_GE(run.signalAt, 10) << "the rip ended before the signal\n" << run.output;
+    EXPECT_LT(run.signalAt, 100) << run.output;
+    EXPECT_EQ(128 + SIGINT, run.exitStatus) << run.output;
+    std::vector<std::string> left;
+    std::string playlist;
+    for (const auto& entry : std::filesystem::directory_iterator(out)) {
+        left.push_back(entry.path().filename().string());
+        if (entry.path().extension() == ".m3u") {
+            const auto bytes = ReadFileBytes(entry.path().string());
+            playlist.assign(bytes.begin(), bytes.end());
+        }
+    }
+    ASSERT_EQ(2u, left.size()) << "the older file and the playlist";
+    EXPECT_EQ((std::vector<uint8_t>{'o', 'l', 'd'}), ReadFileBytes(out + "/01.FLAC"));
+    EXPECT_EQ("#EXTM3U\r\n", playlist);
 }
 
 } // namespace
