@@ -312,6 +312,7 @@ CR_EXPORT int CR_OpenRipper(int* bufferSize, int32_t firstSector, int32_t endSec
     CloseRip();
     Drive drive;
     int mode = CR_ParanoiaFull;
+    int speed = 0;
     {
         const std::lock_guard lock(library.mutex);
         const Drive* active = ActiveDrive();
@@ -320,6 +321,7 @@ CR_EXPORT int CR_OpenRipper(int* bufferSize, int32_t firstSector, int32_t endSec
         }
         drive = *active;
         mode = library.paranoiaMode;
+        speed = library.readSpeed;
     }
     if (bufferSize == nullptr || *bufferSize < kSectorBytes || firstSector < 0 ||
         endSector < firstSector) {
@@ -336,7 +338,7 @@ CR_EXPORT int CR_OpenRipper(int* bufferSize, int32_t firstSector, int32_t endSec
     library.chunkSectors = *bufferSize / kSectorBytes;
     library.ripper = drive.image != nullptr
                          ? Ripper::OpenImage(drive.image, firstSector, endSector, mode)
-                         : Ripper::OpenDevice(drive.device, firstSector, endSector, mode);
+                         : Ripper::OpenDevice(drive.device, firstSector, endSector, mode, speed);
     return library.ripper != nullptr ? CR_Ok : CR_ReadError;
 }
 

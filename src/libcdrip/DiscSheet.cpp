@@ -360,7 +360,7 @@ bool Parser::ParseToc(Sheet& sheet) {
         } else {
             return Fail("\"" + token.text.substr(0, 40) + "\" is not a TOC file keyword", line);
         }
-        if (!header) {
+        if (!header && word != "CATALOG") {
             return Fail("not a TOC file (it does not begin with CD_DA, CD_ROM or CD_ROM_XA)", line);
         }
     }

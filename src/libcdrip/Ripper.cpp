@@ -46,11 +46,14 @@ void Ripper::Callback(long position, paranoia_cb_mode_t mode) {
 }
 
 std::unique_ptr<Ripper> Ripper::OpenDevice(const std::string& device, int32_t first, int32_t end,
-                                           int paranoiaMode) {
+                                           int paranoiaMode, int readSpeed) {
     std::unique_ptr<Ripper> ripper(new Ripper());
     ripper->device_ = cdio_open(device.c_str(), DRIVER_DEVICE);
     if (ripper->device_ == nullptr || !ripper->Start(ripper->device_, first, end, paranoiaMode)) {
         return nullptr;
+    }
+    if (readSpeed > 0) {
+        cdio_cddap_speed_set(ripper->drive_, readSpeed);
     }
     return ripper;
 }

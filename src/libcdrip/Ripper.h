@@ -17,9 +17,9 @@ class DiscImage;
 class Ripper {
 public:
     // Opens the read of sectors first .. end - 1; nullptr when the drive cannot be read.
-    // paranoiaMode is one of CR_Paranoia*.
+    // paranoiaMode is one of CR_Paranoia*; readSpeed 0 leaves the drive's speed alone.
     static std::unique_ptr<Ripper> OpenDevice(const std::string& device, int32_t first, int32_t end,
-                                              int paranoiaMode);
+                                              int paranoiaMode, int readSpeed);
     static std::unique_ptr<Ripper> OpenImage(std::shared_ptr<DiscImage> image, int32_t first,
                                              int32_t end, int paranoiaMode);
     ~Ripper();

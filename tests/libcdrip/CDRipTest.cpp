@@ -155,22 +155,47 @@ TEST_F(CdRip, TableOfContentsOfImages) {
     EXPECT_EQ(cr.GetNumCDROM(), physical + added);
 }
 
-// A hand-written sheet: comments, gaps and index 0 are understood; gaps the data file does not
-// hold take no sectors.
-TEST_F(CdRip, SheetWithGapsAndIndexZero) {
+// Hand-written sheets: comments, CD-TEXT, flags, gaps, index 0 and byte offsets are understood;
+// gaps the data file does not hold take no sectors, and the audio read is the file's.
+TEST_F(CdRip, HandWrittenSheets) {
+    struct Case {
+        const char* name;
+        const char* text;
+        bool firstAudio;
+    };
+    const Case cases[] = {
+        {"gaps.cue",
+         "REM GENRE Test\nPERFORMER \"Someone\"\nFILE \"gaps.bin\" BINARY\n"
+         "  TRACK 01 AUDIO\n    TITLE \"One\"\n    INDEX 01 00:00:00\n"
+         "  TRACK 02 AUDIO\n    PREGAP 00:02:00\n    INDEX 01 00:01:25\n"
+         "  TRACK 03 AUDIO\n    FLAGS DCP\n    INDEX 00 00:02:20\n    INDEX 01 00:02:30\n",
+         true},
+        {"gaps.toc",
+         "CATALOG \"0000000000000\"\nCD_ROM\n// made by hand\n"
+         "CD_TEXT { LANGUAGE_MAP { 0 : EN } LANGUAGE 0 { TITLE \"Disc\" } }\n"
+         "TRACK MODE1_RAW\nDATAFILE \"gaps.bin\" 00:01:25\n"
+         "TRACK AUDIO\nNO COPY\nSWAP\nPREGAP 00:00:05\n"
+         "AUDIOFILE \"gaps.bin\" #235200 0 00:01:05\n"
+         "TRACK AUDIO\nFILE \"gaps.bin\" 00:02:20 00:00:70\nSTART 00:00:10\n",
+         false},
+    };
     const GeneratedImage image = WriteDiscImage(folder.string(), "gaps", {{100}, {80}, {60}});
-    WriteText(image.sheet, "REM GENRE Test\nPERFORMER \"Someone\"\nFILE \"gaps.bin\" BINARY\n"
-                           "  TRACK 01 AUDIO\n    TITLE \"One\"\n    INDEX 01 00:00:00\n"
-                           "  TRACK 02 AUDIO\n    PREGAP 00:02:00\n    INDEX 01 00:01:25\n"
-                           "  TRACK 03 AUDIO\n    FLAGS DCP\n    INDEX 00 00:02:20\n"
-                           "    INDEX 01 00:02:30\n");
+    const std::vector<uint8_t> bin = ReadFileBytes(image.bin);
     Init();
-    ASSERT_EQ(Add(image.sheet), "");
-    ASSERT_EQ(cr.ReadToc(), CR_Ok);
-    ASSERT_EQ(cr.GetNumTocEntries(), 3);
-    EXPECT_EQ(cr.GetTocEntry(1).StartSector, 100);
-    EXPECT_EQ(cr.GetTocEntry(2).StartSector, 180);
-    EXPECT_EQ(cr.GetTocEntry(3).StartSector, 240);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string sheet = (folder / c.name).string();
+        WriteText(sheet, c.text);
+        ASSERT_EQ(Add(sheet), "");
+        ASSERT_EQ(cr.ReadToc(), CR_Ok);
+        ASSERT_EQ(cr.GetNumTocEntries(), 3);
+        EXPECT_EQ((cr.GetTocEntry(0).Flags & 0xFC) == 0x10, c.firstAudio);
+        EXPECT_EQ(cr.GetTocEntry(1).StartSector, 100);
+        EXPECT_EQ(cr.GetTocEntry(2).StartSector, 180);
+        EXPECT_EQ(cr.GetTocEntry(3).StartSector, 240);
+        const std::vector<uint8_t> rip = Rip(100, 240, 176400);
+        EXPECT_TRUE(std::equal(rip.begin(), rip.end(), bin.begin() + 100 * kSector, bin.end()));
+    }
 }
 
 TEST_F(CdRip, RipsGiveTheDataFileBytesInEveryMode) {
