@@ -1,9 +1,11 @@
 #pragma once
 
 // The C interface of libcdrip.so, the CD ripping library that the CD source loads by file name
-// at run time. Every entry point returns 0 for success unless it says otherwise. The library
+// at run time. Every entry point returns 0 (CR_Ok) for success unless it says otherwise; before
+// CR_Init (or after CR_DeInit) the calls fail harmlessly, CR_AddImage included. The library
 // serves the physical drives it finds first, then every disc image added with CR_AddImage, in
-// the order they were added; the drive index of the other calls counts over both.
+// the order they were added; the drive index of the other calls counts over both. The calls may
+// come from two threads (queries while a rip runs).
 
 #include <stdint.h>
 
@@ -28,6 +30,22 @@ typedef struct CR_TocEntry {
     uint8_t Flags;
     uint8_t TrackNumber;
 } CR_TocEntry;
+
+// Result codes. A rip that met a sector it could not read delivers the sectors before it, then
+// CR_RipChunk returns CR_ReadError (with 0 bytes on every later call) and so does CR_CloseRipper,
+// which tells such an end from the end of the range.
+enum {
+    CR_Ok = 0,
+    CR_Error = 1,          // any other failure (CR_AddImage: the reason is in its message)
+    CR_NotInitialised = 2, // CR_Init has not been called, or CR_DeInit has
+    CR_NoDrive = 3,        // no drive, or no drive at that index
+    CR_NoDisc = 4,         // the drive holds no readable disc
+    CR_BadArgument = 5,
+    CR_NotOpen = 6,   // no rip is open
+    CR_ReadError = 7, // a sector could not be read
+    CR_Aborted = 8,   // the abort flag was set
+    CR_NotSupported = 9
+};
 
 // Paranoia modes of the "nParanoiaMode" key of cdr.ini.
 enum {
