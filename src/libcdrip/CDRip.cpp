@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -44,6 +45,7 @@ struct Library {
     std::mutex ripMutex; // the running rip
     std::unique_ptr<Ripper> ripper;
     int ripResult = CR_Ok;
+    int chunkSectors = 0; // what one chunk holds, as CR_OpenRipper agreed it
 };
 
 Library library;
@@ -99,6 +101,12 @@ void CopyText(const std::string& text, char* field, size_t size) {
     field[length] = '\0';
 }
 
+// Whether two names reach the same file ("a.cue" and "./a.cue").
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return a == b || std::filesystem::equivalent(a, b, error);
+}
+
 void CloseRip() {
     library.ripper.reset();
     library.ripResult = CR_Ok;
@@ -148,7 +156,8 @@ CR_EXPORT int CR_AddImage(const char* sheetFileName, char* message, int messageS
             problem = "no disc image named";
         } else {
             for (const Drive& drive : library.drives) {
-                if (drive.image != nullptr && drive.image->SheetFileName() == sheetFileName) {
+                if (drive.image != nullptr &&
+                    SameFile(drive.image->SheetFileName(), sheetFileName)) {
                     return CR_Ok;
                 }
             }
@@ -324,6 +333,7 @@ CR_EXPORT int CR_OpenRipper(int* bufferSize, int32_t firstSector, int32_t endSec
         return CR_BadArgument;
     }
     *bufferSize -= *bufferSize % kSectorBytes;
+    library.chunkSectors = *bufferSize / kSectorBytes;
     library.ripper = drive.image != nullptr
                          ? Ripper::OpenImage(drive.image, firstSector, endSector, mode)
                          : Ripper::OpenDevice(drive.device, firstSector, endSector, mode);
@@ -335,7 +345,6 @@ CR_EXPORT int CR_RipChunk(uint8_t* buffer, int* bytes, int* abort) {
     if (bytes == nullptr) {
         return CR_BadArgument;
     }
-    const int size = *bytes;
     *bytes = 0;
     if (library.ripper == nullptr) {
         return CR_NotOpen;
@@ -343,13 +352,13 @@ CR_EXPORT int CR_RipChunk(uint8_t* buffer, int* bytes, int* abort) {
     if (library.ripper->Failed()) {
         return CR_ReadError;
     }
-    if (buffer == nullptr || size < kSectorBytes) {
+    if (buffer == nullptr) {
         return CR_BadArgument;
     }
     if (abort != nullptr && *abort != 0) {
         return CR_Aborted;
     }
-    *bytes = library.ripper->Read(buffer, size / kSectorBytes) * kSectorBytes;
+    *bytes = library.ripper->Read(buffer, library.chunkSectors) * kSectorBytes;
     if (library.ripper->Failed()) {
         library.ripResult = CR_ReadError;
     }

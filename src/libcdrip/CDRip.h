@@ -72,7 +72,8 @@ int CR_GetNumTocEntries(void);
 CR_TocEntry CR_GetTocEntry(int index);
 // Opens a rip of the sectors first .. end - 1; may lower *bufferSize to what one chunk holds.
 int CR_OpenRipper(int* bufferSize, int32_t firstSector, int32_t endSector);
-// Fills buffer with the next sectors and writes their byte count to *bytes; 0 bytes at the end.
+// Fills buffer (of the size CR_OpenRipper agreed; what *bytes holds on entry does not matter)
+// with the next sectors and writes their byte count to *bytes; 0 bytes at the end.
 int CR_RipChunk(uint8_t* buffer, int* bytes, int* abort);
 int CR_CloseRipper(void);
 // Opens the tray when open is non-zero, closes it otherwise; does nothing for a disc image.

@@ -2,6 +2,7 @@
 
 #include "libcdrip/DiscSheet.h"
 
+#include <algorithm>
 #include <cdio/logging.h>
 #include <cerrno>
 #include <cstdlib>
@@ -172,6 +173,12 @@ std::unique_ptr<DiscImage> DiscImage::Open(const std::string& sheetFileName, std
         next = start + track.sectors;
     }
     image->leadOut_ = next;
+    std::map<std::string, int64_t> needed;
+    for (const SheetTrack& track : sheet.tracks) {
+        const int64_t end = track.offset + static_cast<int64_t>(track.sectors) * kSectorBytes;
+        needed[track.dataFile] = std::max(needed[track.dataFile], end);
+    }
+    image->dataFiles_.assign(needed.begin(), needed.end());
 
     std::string folder = (fs::temp_directory_path() / "quillon-image-XXXXXX").string();
     if (mkdtemp(folder.data()) == nullptr) {
@@ -221,6 +228,17 @@ std::unique_ptr<DiscImage> DiscImage::Open(const std::string& sheetFileName, std
         return nullptr;
     }
     return image;
+}
+
+bool DiscImage::DataFilesIntact() const {
+    for (const auto& [fileName, size] : dataFiles_) {
+        std::error_code error;
+        const uintmax_t actual = fs::file_size(fileName, error);
+        if (error || actual < static_cast<uintmax_t>(size)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 DiscImage::~DiscImage() {

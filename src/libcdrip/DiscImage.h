@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillon {
@@ -35,6 +36,9 @@ public:
     const std::string& SheetFileName() const { return sheetFileName_; }
     // The image opened through libcdio, for paranoia reads.
     CdIo_t* Cdio() const { return cdio_; }
+    // Whether the data files still hold every track. They may shrink after Open, and libcdio
+    // then passes off a short read as a full one, so a rip checks before each read.
+    bool DataFilesIntact() const;
 
 private:
     DiscImage() = default;
@@ -42,6 +46,7 @@ private:
     std::vector<DiscImageTrack> tracks_;
     int32_t leadOut_ = 0;
     std::string sheetFileName_;
+    std::vector<std::pair<std::string, int64_t>> dataFiles_; // each with the size it needs
     std::string folder_; // the private temporary folder, removed with the image
     CdIo_t* cdio_ = nullptr;
 };

@@ -3,6 +3,8 @@
 #include "libcdrip/CDRip.h"
 #include "libcdrip/DiscImage.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 
 namespace quillon {
@@ -12,8 +14,13 @@ namespace {
 // Retries of one sector before paranoia gives up on it (and the read counts as failed).
 constexpr int kRetries = 20;
 
-// The read that paranoia is running on this thread, for its callback.
-thread_local bool readFailed = false;
+constexpr long kWordsPerSector = CDIO_CD_FRAMESIZE_RAW / 2;
+
+// What paranoia's callback reports on this thread: the first sector it could not read (it
+// reports by 16-bit word position, and may report sectors it reads ahead).
+thread_local int32_t firstBadSector = INT32_MAX;
+// Whether a plain read error counts: with verification off nothing reads the sector again.
+thread_local bool readErrorsCount = false;
 
 int ParanoiaFlags(int mode) {
     switch (mode) {
@@ -22,15 +29,19 @@ int ParanoiaFlags(int mode) {
     case CR_ParanoiaOverlap:
         return PARANOIA_MODE_OVERLAP;
     default:
-        return PARANOIA_MODE_FULL;
+        // Full verification; a sector that fails every retry ends the rip with an error rather
+        // than being skipped (or retried for ever).
+        return PARANOIA_MODE_FULL ^ PARANOIA_MODE_NEVERSKIP;
     }
 }
 
 } // namespace
 
-void Ripper::Callback(long, paranoia_cb_mode_t mode) {
-    if (mode == PARANOIA_CB_READERR || mode == PARANOIA_CB_SKIP) {
-        readFailed = true;
+void Ripper::Callback(long position, paranoia_cb_mode_t mode) {
+    if (mode == PARANOIA_CB_SKIP || (mode == PARANOIA_CB_READERR && readErrorsCount)) {
+        const long sector = std::max(position, 0L) / kWordsPerSector;
+        firstBadSector = std::min<int32_t>(firstBadSector,
+                                           static_cast<int32_t>(std::min<long>(sector, INT32_MAX)));
     }
 }
 
@@ -66,6 +77,7 @@ bool Ripper::Start(CdIo_t* cdio, int32_t first, int32_t end, int paranoiaMode) {
         return false;
     }
     cdio_paranoia_modeset(paranoia_, ParanoiaFlags(paranoiaMode));
+    readErrorsCount_ = paranoiaMode == CR_ParanoiaOff;
     cdio_paranoia_seek(paranoia_, first, SEEK_SET);
     return true;
 }
@@ -84,10 +96,15 @@ Ripper::~Ripper() {
 
 int Ripper::Read(uint8_t* buffer, int maxSectors) {
     int count = 0;
+    if (image_ != nullptr && next_ < end_ && !image_->DataFilesIntact()) {
+        failed_ = true;
+    }
+    firstBadSector = firstBadSector_;
+    readErrorsCount = readErrorsCount_;
     while (!failed_ && count < maxSectors && next_ < end_) {
-        readFailed = false;
         const int16_t* sector = cdio_paranoia_read_limited(paranoia_, Callback, kRetries);
-        if (sector == nullptr || readFailed) {
+        firstBadSector_ = firstBadSector;
+        if (sector == nullptr || firstBadSector_ <= next_) {
             // What paranoia hands back for a sector it could not read is not the audio.
             failed_ = true;
             break;

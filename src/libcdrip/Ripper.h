@@ -3,6 +3,7 @@
 #include <cdio/cdio.h>
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -45,6 +46,8 @@ private:
     int32_t next_ = 0;
     int32_t end_ = 0;
     bool failed_ = false;
+    bool readErrorsCount_ = false;
+    int32_t firstBadSector_ = INT32_MAX;
 };
 
 } // namespace quillon

@@ -122,6 +122,21 @@ std::vector<Bytes> Wave() {
     };
 }
 
+// Sheets naming the fuzz target's data file "image.bin" of 20 sectors (after a first line that
+// picks the kind).
+std::vector<Bytes> DiscSheets() {
+    return {Text("cue\nFILE \"image.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                 "  TRACK 02 AUDIO\n    PREGAP 00:00:10\n    INDEX 00 00:00:08\n"
+                 "    INDEX 01 00:00:10\n"),
+            Text("cue\nREM x\nFILE \"image.bin\" BINARY\n  TRACK 01 MODE1/2352\n"
+                 "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    INDEX 01 00:00:05\n"),
+            Text("toc\nCD_DA\n\nTRACK AUDIO\nSWAP\nFILE \"image.bin\" 0 00:00:10\n\n"
+                 "TRACK AUDIO\nFILE \"image.bin\" 00:00:10 00:00:10\nSTART 00:00:02\n"),
+            Text("toc\nCD_ROM\nCD_TEXT { LANGUAGE 0 { TITLE \"t\" } }\nTRACK MODE1_RAW\n"
+                 "DATAFILE \"image.bin\" #0 00:00:05\nTRACK AUDIO\nAUDIOFILE \"image.bin\" "
+                 "#11760 0\n")};
+}
+
 std::vector<Bytes> Wma() {
     return {test::AsfHeader(
         {test::AsfFileProperties(64000), test::AsfAudioStream(2, 44100, 16000),
@@ -225,6 +240,7 @@ int WriteSeeds(const std::string& folder) {
         {"IniFileFuzz", Ini()},
         {"SettingsFuzz", Settings()},
         {"DriveRepliesFuzz", DriveReplies()},
+        {"DiscImageFuzz", DiscSheets()},
     };
     // The endings in the order SongInformationFuzz picks them.
     const std::vector<std::vector<Bytes>> byEnding = {Id3v2(), oggFiles, {flac}, Ape(),
