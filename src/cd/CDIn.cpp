@@ -198,7 +198,8 @@ void TCDIn::Init() {
     end = std::max(first, end);
     ripBufferSize_ = kRipBufferSize;
     if (end > first) {
-        if (CDRipLibrary::OpenRipper(ripBufferSize_, first, end) != 0) {
+        if (CDRipLibrary::OpenRipper(ripBufferSize_, first, end) != 0 ||
+            ripBufferSize_ < kCDSectorBytes || ripBufferSize_ > kRipBufferSize) {
             CDRipLibrary::CloseRipper();
             throw EPcmException("The disc could not be read at sector " + std::to_string(first));
         }
@@ -226,12 +227,14 @@ int TCDIn::ReadBlock(void* buffer, int bufferSize) {
         bufferEnd_ = 0;
         if (ripOpen_ && position_ < ripSize_) {
             int bytes = 0;
-            const int result = CDRipLibrary::RipChunk(ripBuffer_.data(), bytes);
+            const int result = CDRipLibrary::RipChunk(ripBuffer_.data(), ripBufferSize_, bytes);
             // A failed read, or data that stops before the range ends, must fail the rip
             // rather than leave a shortened track that looks complete.
-            if (result != 0 || bytes <= 0 || bytes > kRipBufferSize) {
-                throw EPcmException("The disc could not be read at sector " +
-                                    std::to_string(firstSector_ + position_ / kCDSectorBytes));
+            if (result != 0 || bytes <= 0 || bytes > ripBufferSize_) {
+                const int64_t delivered = std::clamp(bytes, 0, ripBufferSize_);
+                throw EPcmException(
+                    "The disc could not be read at sector " +
+                    std::to_string(firstSector_ + (position_ + delivered) / kCDSectorBytes));
             }
             bufferEnd_ = static_cast<int>(std::min<int64_t>(bytes, ripSize_ - position_));
         }

@@ -203,12 +203,16 @@ bool LoadLocked(CDRipState& s) {
     return true;
 }
 
-// Calls an entry point under the lock, or returns fallback when the library lacks it.
+// Calls an entry point, or returns fallback when the library lacks it. The library serves
+// calls from two threads itself (a query while a rip runs), so only the look-up is locked.
 template <typename F, typename R, typename... Args>
 R Call(F CDRipEntries::*entry, R fallback, Args... args) {
-    CDRipState& s = State();
-    std::lock_guard lock(s.mutex);
-    const F function = s.entries.*entry;
+    F function = nullptr;
+    {
+        CDRipState& s = State();
+        std::lock_guard lock(s.mutex);
+        function = s.entries.*entry;
+    }
     return function ? function(args...) : fallback;
 }
 
@@ -286,8 +290,8 @@ int CDRipLibrary::OpenRipper(int& bufferSize, int32_t firstSector, int32_t endSe
     return Call(&CDRipEntries::CR_OpenRipper, kNotServed, &bufferSize, firstSector, endSector);
 }
 
-int CDRipLibrary::RipChunk(uint8_t* buffer, int& bytes) {
-    bytes = 0;
+int CDRipLibrary::RipChunk(uint8_t* buffer, int capacity, int& bytes) {
+    bytes = capacity;
     int abort = 0;
     return Call(&CDRipEntries::CR_RipChunk, kNotServed, buffer, &bytes, &abort);
 }

@@ -11,9 +11,7 @@ namespace quillon {
 // libcdrip.so, the CD ripping library, process-wide: loaded by file name the first time a CD
 // source is made (or an image added), its entry points resolved by name, its settings file
 // cdr.ini written and CR_Init called once; CR_DeInit and the unload happen when the program
-// ends. Every call goes through one lock, so the library is never entered from two threads at
-// once (a query on the window's thread while the worker rips). A call whose entry point the
-// library lacks does nothing and reports failure.
+// ends. A call whose entry point the library lacks does nothing and reports failure.
 class CDRipLibrary {
 public:
     // Loads and initialises the library unless it is loaded; a failed load is tried again next
@@ -40,7 +38,8 @@ public:
     static int GetNumTocEntries();
     static LibraryTocEntry GetTocEntry(int index);
     static int OpenRipper(int& bufferSize, int32_t firstSector, int32_t endSector);
-    static int RipChunk(uint8_t* buffer, int& bytes);
+    // The byte count goes in holding the buffer's size, which the library may rely on.
+    static int RipChunk(uint8_t* buffer, int capacity, int& bytes);
     static int CloseRipper();
     static int EjectCD(bool open);
 
