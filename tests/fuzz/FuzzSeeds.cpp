@@ -3,6 +3,7 @@
 #include "codecs/FLACOut.h"
 #include "codecs/VorbisOut.h"
 #include "fixtures/CodecFixtures.h"
+#include "fixtures/DriveReplyFixtures.h"
 #include "fixtures/Fixtures.h"
 #include "fixtures/TagAFixtures.h"
 #include "fixtures/TagBFixtures.h"
@@ -180,6 +181,16 @@ template <typename Sink> Bytes Encoded(const std::string& folder, const std::str
     return bytes;
 }
 
+// INQUIRY and READ TOC replies of a drive: an audio disc, one with a data track first, an empty
+// drive's cleared 804-byte buffer.
+std::vector<Bytes> DriveReplies() {
+    return {test::InquiryReplyBytes("VENDOR", "CD-ROM DRIVE", "1.00", "firmware"),
+            test::TocReplyBytes(
+                1, 3, {{0x10, 0, 2, 0}, {0x10, 3, 1, 2}, {0x10, 7, 0, 0}, {0x10, 9, 30, 74}}),
+            test::TocReplyBytes(1, 2, {{0x14, 0, 2, 0}, {0x10, 20, 0, 0}, {0x10, 30, 0, 0}}),
+            Bytes(804, 0)};
+}
+
 std::vector<Bytes> Settings() {
     std::vector<Bytes> out;
     for (const SettingDefinition& definition : SettingsTable()) {
@@ -228,6 +239,7 @@ int WriteSeeds(const std::string& folder) {
         {"VorbisInFuzz", {ogg}},
         {"IniFileFuzz", Ini()},
         {"SettingsFuzz", Settings()},
+        {"DriveRepliesFuzz", DriveReplies()},
         {"DiscImageFuzz", DiscSheets()},
     };
     // The endings in the order SongInformationFuzz picks them.
