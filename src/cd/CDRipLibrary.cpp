@@ -189,6 +189,10 @@ bool LoadLocked(CDRipState& s) {
         std::count_if(kEntryNames.begin(), kEntryNames.end(),
                       [&library](const char* name) { return library->Symbol(name) != nullptr; }));
     s.library = std::move(library);
+    // At exit the library's own static state is destroyed before this binding's, which was
+    // made first; a handler registered now runs before either and closes the library in time.
+    static const bool unloadAtExit = std::atexit([] { CDRipLibrary::Unload(); }) == 0;
+    (void)unloadAtExit;
     const std::string ini = CDRipLibrary::IniFileName();
     WriteSettings(ini);
     if (s.entries.CR_Init) {

@@ -48,9 +48,7 @@ struct Library {
     int chunkSectors = 0; // what one chunk holds, as CR_OpenRipper agreed it
 };
 
-// Never destroyed: the program that loaded the library may call CR_DeInit from its own static
-// destructors, which can run after this library's.
-Library& library = *new Library;
+Library library;
 
 const Drive* ActiveDrive() {
     if (!library.initialised || library.active < 0 ||
