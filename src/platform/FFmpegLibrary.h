@@ -4,6 +4,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/dict.h>
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
 #include <libavutil/log.h>
@@ -29,6 +30,11 @@ namespace quillon {
     X(Codec, av_packet_unref)                                                                      \
     X(Codec, avcodec_parameters_to_context)                                                        \
     X(Codec, avcodec_flush_buffers)                                                                \
+    X(Codec, avcodec_find_encoder)                                                                 \
+    X(Codec, avcodec_send_frame)                                                                   \
+    X(Codec, avcodec_receive_packet)                                                               \
+    X(Codec, avcodec_parameters_from_context)                                                      \
+    X(Codec, av_packet_rescale_ts)                                                                 \
     X(Format, avformat_alloc_context)                                                              \
     X(Format, avformat_free_context)                                                               \
     X(Format, avformat_open_input)                                                                 \
@@ -37,10 +43,23 @@ namespace quillon {
     X(Format, av_find_best_stream)                                                                 \
     X(Format, av_read_frame)                                                                       \
     X(Format, av_seek_frame)                                                                       \
+    X(Format, avformat_alloc_output_context2)                                                      \
+    X(Format, avformat_new_stream)                                                                 \
+    X(Format, avformat_write_header)                                                               \
+    X(Format, av_write_frame)                                                                      \
+    X(Format, av_write_trailer)                                                                    \
+    X(Format, avio_alloc_context)                                                                  \
+    X(Format, avio_context_free)                                                                   \
+    X(Format, avio_flush)                                                                          \
     X(Util, av_log_set_level)                                                                      \
     X(Util, av_frame_alloc)                                                                        \
     X(Util, av_frame_free)                                                                         \
     X(Util, av_frame_unref)                                                                        \
+    X(Util, av_frame_get_buffer)                                                                   \
+    X(Util, av_frame_make_writable)                                                                \
+    X(Util, av_malloc)                                                                             \
+    X(Util, av_freep)                                                                              \
+    X(Util, av_dict_set)                                                                           \
     X(Util, av_strerror)                                                                           \
     X(Util, av_rescale_q)                                                                          \
     X(Util, av_channel_layout_default)                                                             \

@@ -3,6 +3,8 @@
 #include "codecs/FLACOut.h"
 #include "codecs/MP3Out.h"
 #include "codecs/VorbisOut.h"
+#include "codecs/WMAOut.h"
+#include "codecs/WMAProfile.h"
 #include "platform/CodePage.h"
 #include "tags/ID3v2.h"
 #include "tags/TagTextRules.h"
@@ -112,6 +114,19 @@ std::unique_ptr<TPcmFileOut> MakeVorbisSink(const SinkRequest& request, const Se
     SetFromPosition<TVorbisBitRate>(settings, "DesiredMinimumBitrate", 16,
                                     [&](TVorbisBitRate v) { s.SetMinimumBitrate(v); });
     s.SetComments(VorbisComments(request));
+    return sink;
+}
+
+std::unique_ptr<TPcmFileOut> MakeWmaSink(const SinkRequest& request, const Settings& settings) {
+    auto sink = std::make_unique<TWMA_Out>();
+    sink->SetFileName(request.fileName);
+    sink->SetProfileFile(WmaProfileFile(WmaProfileFolder(), settings.ListPosition("WMABitrate")));
+    sink->SetId3TagTitle(request.tags.Title);
+    sink->SetId3TagArtist(request.tags.Artist);
+    sink->SetId3TagAlbum(request.tags.Album);
+    sink->SetId3TagYear(request.tags.Year);
+    sink->SetId3TagComment(request.tags.Comment);
+    sink->SetId3TagGenre(request.tags.Genre);
     return sink;
 }
 

@@ -13,6 +13,9 @@ std::unique_ptr<TPcmFileOut> MakeMp3Sink(const SinkRequest& request, const Setti
 // The "OGG" sink: quality and bit rates from the Ogg page, the tags as comments (a rip adds
 // the track number).
 std::unique_ptr<TPcmFileOut> MakeVorbisSink(const SinkRequest& request, const Settings& settings);
+// The "WMA" sink: the profile at the "WMABitrate" position of the profile list, the six tags
+// (no track number).
+std::unique_ptr<TPcmFileOut> MakeWmaSink(const SinkRequest& request, const Settings& settings);
 // The "FLAC" sink: the file name only; FLAC files get no tags.
 std::unique_ptr<TPcmFileOut> MakeFlacSink(const SinkRequest& request);
 

@@ -72,6 +72,9 @@ std::unique_ptr<TPcmFileOut> MakeSink(const SinkRequest& request, const Settings
     if (request.format == "FLAC") {
         return MakeFlacSink(request);
     }
+    if (request.format == "WMA") {
+        return MakeWmaSink(request, settings);
+    }
     return nullptr;
 }
 

@@ -1,6 +1,7 @@
 #include "codecs/FLACOut.h"
 #include "codecs/MP3Out.h"
 #include "codecs/VorbisOut.h"
+#include "codecs/WMAOut.h"
 #include "codecs/WaveOut.h"
 #include "fixtures/CodecFixtures.h"
 #include "fixtures/Fixtures.h"
@@ -40,6 +41,11 @@ TEST(StoppedOutputTest, StoppedOrDestroyedSinksLeaveTheFolderAsItWas) {
         return sink;
     };
     const auto flac = [] { return std::make_unique<TFLACOut>(); };
+    const auto wma = [] {
+        auto sink = std::make_unique<TWMA_Out>();
+        sink->SetProfileFile(std::string(QUILLON_BIN_DIR) + "/Profiles/WMA 128 kbps stereo.prx");
+        return sink;
+    };
     const std::vector<Case> cases = {
         {"out.wav", wav, Older::None, End::Stop},
         {"out.wav", wav, Older::Foreign, End::Stop},
@@ -50,6 +56,9 @@ TEST(StoppedOutputTest, StoppedOrDestroyedSinksLeaveTheFolderAsItWas) {
         {"out.ogg", oggAppend, Older::SameFormat, End::Stop},
         {"out.flac", flac, Older::None, End::Destroy},
         {"out.flac", flac, Older::Foreign, End::Stop},
+        {"out.wma", wma, Older::None, End::Stop},
+        {"out.wma", wma, Older::SameFormat, End::Stop},
+        {"out.wma", wma, Older::Foreign, End::Destroy},
     };
     const std::vector<uint8_t> shortPcm = test::TonePcm(44100, 16, 2, 4410);
     const std::vector<uint8_t> longPcm = test::TonePcm(44100, 16, 2, 60 * 44100);

@@ -199,6 +199,22 @@ std::vector<Bytes> Settings() {
     return out;
 }
 
+// A profile as the program ships them, and the same in UTF-16 with a byte-order mark.
+std::vector<Bytes> WmaProfiles() {
+    const std::string text =
+        "<profile version=\"589824\" name=\"Seed\"><streamconfig majortype=\"{73647561-0000-0010-"
+        "8000-00AA00389B71}\" bitrate=\"128000\"><wmmediatype subtype=\"{00000161-0000-0010-8000-"
+        "00AA00389B71}\"><waveformatex wFormatTag=\"353\" nChannels=\"2\" nSamplesPerSec=\"44100\" "
+        "nAvgBytesPerSec=\"16000\" nBlockAlign=\"743\" wBitsPerSample=\"16\"/></wmmediatype>"
+        "</streamconfig></profile>";
+    Bytes utf16 = {0xFF, 0xFE};
+    for (const char c : text) {
+        utf16.push_back(static_cast<uint8_t>(c));
+        utf16.push_back(0);
+    }
+    return {Bytes(text.begin(), text.end()), utf16};
+}
+
 std::vector<Bytes> Ini() {
     return {Text("Main\n[Main]\nTitle=Quillon\nKey = value \n\n[Other]\n; note\nA=1\n"),
             Text("Strings\r\n[Strings]\r\n1=One\r\n[strings]\r\n2=Two\r\n")};
@@ -238,6 +254,7 @@ int WriteSeeds(const std::string& folder) {
         {"FLACInFuzz", {flac}},
         {"VorbisInFuzz", {ogg}},
         {"IniFileFuzz", Ini()},
+        {"WMAProfileFuzz", WmaProfiles()},
         {"SettingsFuzz", Settings()},
         {"DriveRepliesFuzz", DriveReplies()},
         {"DiscImageFuzz", DiscSheets()},

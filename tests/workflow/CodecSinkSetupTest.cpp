@@ -3,6 +3,7 @@
 #include "codecs/MP3Out.h"
 #include "codecs/VorbisIn.h"
 #include "codecs/VorbisOut.h"
+#include "codecs/WMAOut.h"
 #include "fixtures/Fixtures.h"
 #include "fixtures/WavFixtures.h"
 #include "workflow/ConvertEngine.h"
@@ -105,6 +106,28 @@ TEST(CodecSinkSetupTest, OggSinkTakesQualityBitRatesAndCommentsWithTheTrackOnlyW
     EXPECT_EQ(Make<TVorbisOut>(accented, settings)->Comments(),
               (std::vector<std::string>{"TITLE=Caf\xC3\xA9 \xE6\x97\xA5", "ARTIST=Artist",
                                         "ALBUM=Album", "COMMENT=Note"}));
+}
+
+TEST(CodecSinkSetupTest, WmaSinkTakesTheProfileAtTheListPositionAndSixTags) {
+    const std::vector<std::pair<const char*, const char*>> cases = {
+        {"9", "/Profiles/WMA 128 kbps stereo.prx"}, // the default
+        {"0", "/Profiles/WMA 32 kbps mono.prx"},
+        {"40", "/Profiles/.prx"}, // beyond the list: a profile that does not exist
+    };
+    for (const auto& [position, profile] : cases) {
+        SCOPED_TRACE(position);
+        Settings settings;
+        ASSERT_TRUE(settings.Set("WMABitrate", position));
+        auto sink = Make<TWMA_Out>(Request("WMA"), settings);
+        EXPECT_EQ(sink->FileName(), "/tmp/out");
+        EXPECT_TRUE(sink->ProfileFile().ends_with(profile)) << sink->ProfileFile();
+        EXPECT_EQ(sink->Id3TagTitle(), "Title");
+        EXPECT_EQ(sink->Id3TagArtist(), "Artist");
+        EXPECT_EQ(sink->Id3TagAlbum(), "Album");
+        EXPECT_EQ(sink->Id3TagYear(), "1997");
+        EXPECT_EQ(sink->Id3TagGenre(), "Pop");
+        EXPECT_EQ(sink->Id3TagComment(), "Note");
+    }
 }
 
 TEST(CodecSinkSetupTest, FlacSinkAndTheTwoSourcesByExtension) {
