@@ -31,9 +31,10 @@ struct CommandSummary {
     std::string_view summary;
 };
 inline constexpr std::string_view kWorkflowProgram = "quillon-workflow";
-inline constexpr std::array<CommandSummary, 5> kWorkflowCommands = {{
+inline constexpr std::array<CommandSummary, 6> kWorkflowCommands = {{
     {"convert", "convert audio files to the format of the settings"},
     {"drives", "list the CD drives and what disc each holds"},
+    {"play", "play an audio file or a track of a disc"},
     {"rip", "rip tracks of an audio CD or a disc image"},
     {"settings", "list, show and change the stored settings"},
     {"toc", "show the table of contents of a disc"},

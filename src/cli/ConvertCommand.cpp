@@ -23,7 +23,9 @@ const char* const kDescription =
     "Converts audio files one after another into the output format, folder and file\n"
     "names of the settings, with their tags, and writes a playlist when the settings\n"
     "ask for one. Outputs are numbered by the position of their input on the command\n"
-    "line. Existing outputs are overwritten unless --no-clobber is given.\n";
+    "line. Existing outputs are overwritten unless --no-clobber is given. Inputs are MP3,\n"
+    "WMA, Ogg Vorbis, FLAC and WAV files; FFmpeg decodes MP3, WMA and the WAV codings\n"
+    "the program does not read itself.\n";
 
 // The format an output file name asks for by its extension: "" without one.
 std::optional<std::string> FormatOfName(const std::string& fileName, std::string& problem) {

@@ -2,7 +2,9 @@
 
 #include "workflow/OutputFileName.h"
 #include "workflow/Playlist.h"
+#include "workflow/SourceChain.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -13,27 +15,6 @@ namespace {
 bool SameFile(const std::string& a, const std::string& b) {
     std::error_code error;
     return std::filesystem::equivalent(a, b, error) && !error;
-}
-
-// Opens a source once to see whether it recognises its file and holds audio. Sources do not
-// refuse a file they cannot decode or that is empty; they deliver no audio, which would make
-// an empty output look like a successful conversion.
-bool Readable(TPcmFileIn& source, std::string& message) {
-    try {
-        source.OpenFile();
-        const bool valid = source.Valid();
-        const bool empty = valid && source.Size() == 0;
-        source.CloseFile();
-        if (!valid) {
-            message = "The file is damaged or not in a supported audio format";
-        } else if (empty) {
-            message = "The file holds no audio";
-        }
-        return valid && !empty;
-    } catch (const std::exception& e) {
-        message = e.what();
-        return false;
-    }
 }
 
 } // namespace
@@ -150,7 +131,7 @@ SinkOutcome TConvertEngine::ConvertOne(ConvertRow& row, int number, const std::s
         message = "Unsupported audio format";
         return SinkOutcome::Failed;
     }
-    if (!Readable(*source, message)) {
+    if (message = SourceProblem(*source); !message.empty()) {
         return SinkOutcome::Failed;
     }
     if (!sink) {
@@ -166,12 +147,14 @@ SinkOutcome TConvertEngine::ConvertOne(ConvertRow& row, int number, const std::s
         return SinkOutcome::Failed;
     }
 
-    sink->SetInput(source.get());
+    TSourceChain chain(std::move(source));
+    sink->SetInput(&chain.Output());
     const SinkOutcome outcome = runner_.Run(
         *sink,
         [this, number](int percent) {
+            // FFmpeg's Size counts whole seconds, so that the rest of a file reads beyond 100.
             if (OnProgress) {
-                OnProgress(number, percent);
+                OnProgress(number, std::min(percent, 100));
             }
         },
         pump, message);

@@ -2,6 +2,7 @@
 
 #include "codecs/WaveOut.h"
 #include "tags/SongInformation.h"
+#include "workflow/SourceChain.h"
 
 namespace quillon {
 
@@ -52,16 +53,19 @@ std::string WavOutputProblem(const std::string& fileName, const WavOutputOptions
     int channels = 0;
     int bits = 0;
     try {
-        const auto source = MakeSource(fileName);
+        auto source = MakeSource(fileName);
         if (!source) {
             return {};
         }
-        source->OpenFile();
-        if (source->Valid()) {
-            channels = source->GetChannels();
-            bits = source->GetBitsPerSample();
+        // The writer gets what the converters make of the file's audio.
+        TSourceChain chain(std::move(source));
+        TPcmFileIn& file = chain.Source();
+        file.OpenFile();
+        if (file.Valid()) {
+            channels = chain.Output().GetChannels();
+            bits = chain.Output().GetBitsPerSample();
         }
-        source->CloseFile();
+        file.CloseFile();
     } catch (const std::exception&) {
         return {}; // the conversion reports what is wrong with the file
     }

@@ -1,9 +1,11 @@
 #include "workflow/SinkSetup.h"
 
+#include "codecs/DX9In.h"
 #include "codecs/FLACIn.h"
 #include "codecs/VorbisIn.h"
 #include "codecs/WaveIn.h"
 #include "codecs/WaveOut.h"
+#include "core/PcmException.h"
 #include "workflow/CodecSinkSetup.h"
 
 #include <algorithm>
@@ -21,6 +23,26 @@ std::unique_ptr<TPcmFileOut> MakeWavSink(const SinkRequest& request) {
         sink->SetBlockSize(static_cast<uint16_t>(request.wav.blockSize));
     }
     return sink;
+}
+
+// The WAV reader takes PCM, ADPCM and MPEG data in a plain header; float samples, extensible
+// headers and other codings go to FFmpeg instead. A file that cannot be opened at all stays
+// with the WAV reader, which reports why.
+std::unique_ptr<TPcmFileIn> MakeWavSource(const std::string& fileName) {
+    auto wave = std::make_unique<TWaveIn>();
+    wave->SetFileName(fileName);
+    bool decodes = true;
+    try {
+        wave->OpenFile();
+        decodes = wave->Valid();
+        wave->CloseFile();
+    } catch (const std::exception&) {
+        return wave;
+    }
+    if (decodes) {
+        return wave;
+    }
+    return std::make_unique<TDX9In>();
 }
 
 } // namespace
@@ -60,11 +82,15 @@ std::unique_ptr<TPcmFileIn> MakeSource(const std::string& fileName) {
     std::unique_ptr<TPcmFileIn> source;
     const std::string extension = UpperExtension(fileName);
     if (extension == ".WAV") {
-        source = std::make_unique<TWaveIn>();
+        source = MakeWavSource(fileName);
     } else if (extension == ".OGG") {
         source = std::make_unique<TVorbisIn>();
     } else if (extension == ".FLAC") {
         source = std::make_unique<TFLACIn>();
+    } else if (extension == ".MP3" || extension == ".WMA") {
+        source = std::make_unique<TDX9In>();
+    } else if (extension == ".APE") {
+        throw EPcmException("Input from APE is not available yet");
     }
     if (source) {
         source->SetFileName(fileName);
