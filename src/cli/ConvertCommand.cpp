@@ -2,6 +2,7 @@
 #include "cli/InputFile.h"
 #include "cli/OptionParser.h"
 #include "cli/ProgressDisplay.h"
+#include "cli/SetOption.h"
 #include "cli/StopSignals.h"
 #include "codecs/CodecLibraries.h"
 #include "codecs/WaveOut.h"
@@ -59,18 +60,7 @@ int RunConvert(const std::vector<std::string>& args) {
     Settings settings = SettingsStore::Load();
     ConvertOptions options;
     OptionParser parser("convert", "convert [OPTIONS] FILE...", kDescription);
-    parser
-        .Value("set", 0, "NAME=VALUE",
-               "override a setting for this run, for example\n"
-               "--set RipToFormat=WAV --set ConvFilePath=/tmp/out\n"
-               "('quillon settings list' shows them all)",
-               [&](const std::string& text) {
-                   const SettingAssignment assignment = ParseSettingAssignment(text);
-                   if (assignment.check.value) {
-                       settings.Set(assignment.name, *assignment.check.value);
-                   }
-                   return assignment.check.problem;
-               })
+    AddSetOption(parser, settings, "--set RipToFormat=WAV --set ConvFilePath=/tmp/out")
         .Value("output", 'o', "FILE",
                "write the one input to FILE; its ending chooses the\n"
                "format (RipToFormat when it has none)",

@@ -3,6 +3,7 @@
 #include "cli/DriveChoice.h"
 #include "cli/OptionParser.h"
 #include "cli/ProgressDisplay.h"
+#include "cli/SetOption.h"
 #include "cli/StopSignals.h"
 #include "cli/TrackList.h"
 #include "codecs/CodecLibraries.h"
@@ -53,18 +54,7 @@ int RunRip(const std::vector<std::string>& args) {
     DriveChoice drive;
     std::optional<std::vector<int>> chosen;
     OptionParser parser("rip", "rip [OPTIONS]", kDescription);
-    parser
-        .Value("set", 0, "NAME=VALUE",
-               "override a setting for this run, for example\n"
-               "--set RipToFormat=FLAC --set FilePath=/tmp/rip\n"
-               "('quillon settings list' shows them all)",
-               [&](const std::string& text) {
-                   const SettingAssignment assignment = ParseSettingAssignment(text);
-                   if (assignment.check.value) {
-                       settings.Set(assignment.name, *assignment.check.value);
-                   }
-                   return assignment.check.problem;
-               })
+    AddSetOption(parser, settings, "--set RipToFormat=FLAC --set FilePath=/tmp/rip")
         .Value("drive", 'd', "N|FILE", kDriveHelp,
                [&](const std::string& value) { return drive.Take(value); })
         .Value("tracks", 't', "LIST",

@@ -1,6 +1,7 @@
 #include "cli/CommandRegistry.h"
 #include "cli/JsonText.h"
 #include "cli/OptionParser.h"
+#include "cli/SetOption.h"
 #include "workflow/Settings.h"
 
 #include <cstdio>
@@ -125,5 +126,18 @@ int RunSettings(const std::vector<std::string>& args) {
 const CommandRegistrar registrar{{"settings", WorkflowCommandSummary("settings"), RunSettings}};
 
 } // namespace
+
+OptionParser& AddSetOption(OptionParser& parser, Settings& settings, const std::string& example) {
+    return parser.Value("set", 0, "NAME=VALUE",
+                        "override a setting for this run, for example\n" + example +
+                            "\n('quillon settings list' shows them all)",
+                        [&settings](const std::string& text) {
+                            const SettingAssignment assignment = ParseSettingAssignment(text);
+                            if (assignment.check.value) {
+                                settings.Set(assignment.name, *assignment.check.value);
+                            }
+                            return assignment.check.problem;
+                        });
+}
 
 } // namespace quillon::cli

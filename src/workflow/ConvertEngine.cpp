@@ -135,10 +135,7 @@ SinkOutcome TConvertEngine::ConvertOne(ConvertRow& row, int number, const std::s
         return SinkOutcome::Failed;
     }
     if (!sink) {
-        message = request.format.empty()
-                      ? "No output format is chosen: \"" + settings.Text("RipToFormat") +
-                            "\" is not one of MP3, WMA, OGG, WAV, APE, FLAC"
-                      : "Output to " + request.format + " is not available yet";
+        message = MissingSinkMessage(request, settings);
         return SinkOutcome::Failed;
     }
     if (SameFile(row.FileName, output)) {

@@ -120,10 +120,7 @@ SinkOutcome TRipEngine::RipOne(TCDIn& cdIn, const RipRow& row, const std::string
         return SinkOutcome::Failed;
     }
     if (!sink) {
-        message = request.format.empty()
-                      ? "No output format is chosen: \"" + settings.Text("RipToFormat") +
-                            "\" is not one of MP3, WMA, OGG, WAV, APE, FLAC"
-                      : "Output to " + request.format + " is not available yet";
+        message = MissingSinkMessage(request, settings);
         return SinkOutcome::Failed;
     }
     sink->SetInput(&cdIn);

@@ -98,4 +98,11 @@ std::unique_ptr<TPcmFileIn> MakeSource(const std::string& fileName) {
     return source;
 }
 
+std::string MissingSinkMessage(const SinkRequest& request, const Settings& settings) {
+    return request.format.empty()
+               ? "No output format is chosen: \"" + settings.Text("RipToFormat") +
+                     "\" is not one of MP3, WMA, OGG, WAV, APE, FLAC"
+               : "Output to " + request.format + " is not available yet";
+}
+
 } // namespace quillon

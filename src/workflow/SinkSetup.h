@@ -34,6 +34,9 @@ struct SinkRequest {
 // nullptr when the format has no sink in this build.
 std::unique_ptr<TPcmFileOut> MakeSink(const SinkRequest& request, const Settings& settings);
 
+// Why MakeSink gave no sink for the request: no format chosen, or none built for it yet.
+std::string MissingSinkMessage(const SinkRequest& request, const Settings& settings);
+
 // The file source for a file, chosen by its extension (compared in upper case): the WAV
 // reader, or FFmpeg for WAV codings the reader does not decode; the Vorbis and FLAC readers;
 // FFmpeg for MP3 and WMA. nullptr when no source reads that kind of file; raises
