@@ -124,17 +124,11 @@ int RunConvert(const std::vector<std::string>& args) {
         const std::string folder = std::filesystem::path(options.output).parent_path().string();
         settings.Set("ConvFilePath", folder.empty() ? "." : folder);
     }
-    if (const std::string problem =
-            OutputFolderProblem(settings.Text("ConvFilePath"), "ConvFilePath");
+    if (const std::string problem = OutputSettingsProblem(settings, "ConvFilePath");
         !problem.empty()) {
         return parser.UsageError(problem);
     }
     const std::string format = settings.ListText("RipToFormat");
-    if (format.empty()) {
-        return parser.UsageError(
-            "invalid value '" + settings.Text("RipToFormat") +
-            "' for RipToFormat; valid values: " + ValidValuesText(*FindSetting("RipToFormat")));
-    }
 
     // Files that cannot be read keep their row unticked, so that they keep their number.
     const auto started = std::chrono::steady_clock::now();

@@ -71,16 +71,10 @@ int RunRip(const std::vector<std::string>& args) {
         return parser.UsageError("unexpected argument '" + parser.Operands()[0] +
                                  "' (a disc image goes with --drive)");
     }
-    if (const std::string problem = OutputFolderProblem(settings.Text("FilePath"), "FilePath");
-        !problem.empty()) {
+    if (const std::string problem = OutputSettingsProblem(settings, "FilePath"); !problem.empty()) {
         return parser.UsageError(problem);
     }
     const std::string format = settings.ListText("RipToFormat");
-    if (format.empty()) {
-        return parser.UsageError(
-            "invalid value '" + settings.Text("RipToFormat") +
-            "' for RipToFormat; valid values: " + ValidValuesText(*FindSetting("RipToFormat")));
-    }
 
     TRipEngine engine;
     // Before any thread starts (the sinks' workers), which must inherit the blocked signals.

@@ -2,6 +2,7 @@
 #include "cli/JsonText.h"
 #include "cli/OptionParser.h"
 #include "cli/SetOption.h"
+#include "workflow/OutputFileName.h"
 #include "workflow/Settings.h"
 
 #include <cstdio>
@@ -138,6 +139,18 @@ OptionParser& AddSetOption(OptionParser& parser, Settings& settings, const std::
                             }
                             return assignment.check.problem;
                         });
+}
+
+std::string OutputSettingsProblem(const Settings& settings, const std::string& folderSetting) {
+    if (std::string problem = OutputFolderProblem(settings.Text(folderSetting), folderSetting);
+        !problem.empty()) {
+        return problem;
+    }
+    if (settings.ListText("RipToFormat").empty()) {
+        return "invalid value '" + settings.Text("RipToFormat") +
+               "' for RipToFormat; valid values: " + ValidValuesText(*FindSetting("RipToFormat"));
+    }
+    return {};
 }
 
 } // namespace quillon::cli

@@ -103,8 +103,7 @@ ConvertSummary TConvertEngine::Convert(std::vector<ConvertRow>& rows, const Sett
     if (OnFinished) {
         OnFinished(settings.Boolean("InformWhenDone"));
     }
-    SavePlaylist(playlist, folder,
-                 static_cast<TPlaylistChoice>(std::max(0, settings.ListPosition("SavePlayList"))));
+    SavePlaylist(playlist, folder, settings);
     return summary;
 }
 

@@ -72,4 +72,9 @@ void SavePlaylist(const TPlaylist& playlist, const std::string& folder, TPlaylis
     }
 }
 
+void SavePlaylist(const TPlaylist& playlist, const std::string& folder, const Settings& settings) {
+    SavePlaylist(playlist, folder,
+                 static_cast<TPlaylistChoice>(std::max(0, settings.ListPosition("SavePlayList"))));
+}
+
 } // namespace quillon

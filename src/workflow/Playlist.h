@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workflow/Settings.h"
+
 #include <string>
 #include <vector>
 
@@ -34,5 +36,7 @@ std::string PlaylistFileName(const std::string& folder, TPlaylistChoice choice);
 
 // Saves the playlist as the choice says (nothing for plNone).
 void SavePlaylist(const TPlaylist& playlist, const std::string& folder, TPlaylistChoice choice);
+// The same, in the form the "SavePlayList" setting chooses.
+void SavePlaylist(const TPlaylist& playlist, const std::string& folder, const Settings& settings);
 
 } // namespace quillon

@@ -94,8 +94,7 @@ RipSummary TRipEngine::Rip(TCDIn& cdIn, std::vector<RipRow>& rows, const Setting
     if (OnFinished) {
         OnFinished(settings.Boolean("InformWhenDone"));
     }
-    SavePlaylist(playlist, folder,
-                 static_cast<TPlaylistChoice>(std::max(0, settings.ListPosition("SavePlayList"))));
+    SavePlaylist(playlist, folder, settings);
     return summary;
 }
 
