@@ -33,7 +33,7 @@ enum TCDDriveStatus { dsNotReady, dsReady, dsPlaying };
 // One entry of the library's table of contents.
 using LibraryTocEntry = CR_TocEntry;
 
-inline constexpr int kCDSectorBytes = 2352;
+inline constexpr int kCDSectorBytes = CR_SectorBytes;
 inline constexpr int kCDSectorsPerSecond = 75;
 
 constexpr int32_t SectorsOf(const TCDTime& time) {

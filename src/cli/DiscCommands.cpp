@@ -80,18 +80,11 @@ int RunToc(const std::vector<std::string>& args) {
         return parser.UsageError("unexpected argument '" + parser.Operands()[0] +
                                  "' (a disc image goes with --drive)");
     }
-    const auto cdIn = OpenCDSource("toc");
+    int count = 0;
+    const auto cdIn = OpenDisc("toc", drive, count);
     if (!cdIn) {
         return 1;
     }
-    if (const auto status = drive.Select("toc", *cdIn)) {
-        return *status;
-    }
-    const std::optional<int> tracks = DiscTrackCount("toc", *cdIn);
-    if (!tracks) {
-        return 1;
-    }
-    const int count = *tracks;
     const TCDDiscKind kind = cdIn->DiscKind();
     std::string out;
     if (json) {

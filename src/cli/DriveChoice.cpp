@@ -2,7 +2,6 @@
 
 #include "cd/AddedImages.h"
 #include "cd/CDIn.h"
-#include "cd/CDRipLibrary.h"
 #include "cli/InputFile.h"
 #include "cli/JsonText.h"
 
@@ -69,29 +68,30 @@ std::optional<int> DriveChoice::Select(const std::string& command, TCDIn& cdIn) 
     return std::nullopt;
 }
 
-std::unique_ptr<TCDIn, void (*)(TCDIn*)> OpenCDSource(const std::string& command) {
-    const auto release = [](TCDIn* cdIn) {
-        delete cdIn;
-        CDRipLibrary::Unload();
-    };
+std::unique_ptr<TCDIn> OpenCDSource(const std::string& command) {
     try {
-        return {new TCDIn, release};
+        return std::make_unique<TCDIn>();
     } catch (const std::exception& e) {
         std::cerr << "quillon " << command << ": " << e.what() << "\n";
-        return {nullptr, release};
+        return nullptr;
     }
 }
 
-std::optional<int> DiscTrackCount(const std::string& command, TCDIn& cdIn) {
-    const bool noDisc = cdIn.DiscKind() == dkNoDisc;
-    const int count = noDisc ? -1 : cdIn.TrackCount();
-    if (count < 0) {
+std::unique_ptr<TCDIn> OpenDisc(const std::string& command, const DriveChoice& drive,
+                                int& trackCount) {
+    auto cdIn = OpenCDSource(command);
+    if (!cdIn || drive.Select(command, *cdIn)) {
+        return nullptr;
+    }
+    const bool noDisc = cdIn->DiscKind() == dkNoDisc;
+    trackCount = noDisc ? -1 : cdIn->TrackCount();
+    if (trackCount < 0) {
         std::cerr << "quillon " << command << ": "
                   << (noDisc ? "no disc in " : "cannot read the table of contents of ")
-                  << DriveText(cdIn) << "\n";
-        return std::nullopt;
+                  << DriveText(*cdIn) << "\n";
+        return nullptr;
     }
-    return count;
+    return cdIn;
 }
 
 std::string DriveText(TCDIn& cdIn) {

@@ -34,13 +34,13 @@ inline constexpr const char* kDriveHelp =
     "first), or a disc image (a .cue sheet or a .toc file); default 0";
 
 // The CD source, or nullptr after printing why there is none (the CD ripping library missing).
-// The library is released when the source goes, at the end of the command rather than among
-// the program's static objects at exit, which the library's own may precede.
-std::unique_ptr<TCDIn, void (*)(TCDIn*)> OpenCDSource(const std::string& command);
+std::unique_ptr<TCDIn> OpenCDSource(const std::string& command);
 
-// The number of tracks of the disc in the current drive; nothing after printing the error when
-// the drive holds no disc or its table of contents cannot be read.
-std::optional<int> DiscTrackCount(const std::string& command, TCDIn& cdIn);
+// The CD source on the chosen drive, with the number of tracks of its disc in trackCount; or
+// nullptr after printing why not (no library, a drive that cannot be chosen, no disc in it, a
+// table of contents that cannot be read), for which the command exits with status 1.
+std::unique_ptr<TCDIn> OpenDisc(const std::string& command, const DriveChoice& drive,
+                                int& trackCount);
 
 // "drive 0 (NAME)", for messages.
 std::string DriveText(TCDIn& cdIn);

@@ -138,20 +138,14 @@ int PlayFile(const std::string& file, bool quiet, StopSignals& signals, TSinkRun
 
 int PlayTrack(const DriveChoice& drive, int track, bool quiet, StopSignals& signals,
               TSinkRunner& runner) {
-    const auto cdIn = OpenCDSource("play");
+    int count = 0;
+    const auto cdIn = OpenDisc("play", drive, count);
     if (!cdIn) {
         return 1;
     }
-    if (const auto status = drive.Select("play", *cdIn)) {
-        return *status;
-    }
-    const std::optional<int> count = DiscTrackCount("play", *cdIn);
-    if (!count) {
-        return 1;
-    }
-    if (track > *count) {
+    if (track > count) {
         std::cerr << "quillon play: there is no track " << track << "; the disc has "
-                  << (*count == 1 ? "track 1" : "tracks 1 to " + std::to_string(*count)) << "\n";
+                  << (count == 1 ? "track 1" : "tracks 1 to " + std::to_string(count)) << "\n";
         return 1;
     }
     if (cdIn->TrackInfo(track).TrackType != ttAudio) {

@@ -79,18 +79,11 @@ int RunRip(const std::vector<std::string>& args) {
     TRipEngine engine;
     // Before any thread starts (the sinks' workers), which must inherit the blocked signals.
     StopSignals signals([&engine] { engine.Stop(); });
-    const auto cdIn = OpenCDSource("rip");
+    int count = 0;
+    const auto cdIn = OpenDisc("rip", drive, count);
     if (!cdIn) {
         return 1;
     }
-    if (const auto status = drive.Select("rip", *cdIn)) {
-        return *status;
-    }
-    const std::optional<int> tracks = DiscTrackCount("rip", *cdIn);
-    if (!tracks) {
-        return 1;
-    }
-    const int count = *tracks;
     std::vector<RipRow> rows = MakeRipRows(count);
     if (const auto status = TickTracks(*cdIn, rows, chosen)) {
         return *status;

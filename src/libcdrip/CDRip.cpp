@@ -23,7 +23,7 @@
 namespace quillon {
 namespace {
 
-constexpr int kSectorBytes = 2352;
+constexpr int kSectorBytes = CR_SectorBytes;
 constexpr int kVersion = 100;
 
 struct Drive {

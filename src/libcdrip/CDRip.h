@@ -22,6 +22,10 @@ typedef struct CR_DriveParameters {
     uint8_t Reserved[96];
 } CR_DriveParameters;
 
+// The bytes of one sector of CD audio: 588 frames of 16-bit stereo PCM; every sector count and
+// buffer size of this interface is in these units.
+enum { CR_SectorBytes = 2352 };
+
 // One entry of the table of contents: an absolute sector address without the lead-in, the
 // control/address byte (audio exactly when (Flags & 0xFC) == 0x10) and the track number.
 // Entries 0 .. N-1 are the tracks, entry N the lead-out.

@@ -1,5 +1,6 @@
 #include "libcdrip/DiscImage.h"
 
+#include "libcdrip/CDRip.h"
 #include "libcdrip/DiscSheet.h"
 
 #include <algorithm>
@@ -20,7 +21,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kSectorBytes = 2352;
+constexpr int kSectorBytes = CR_SectorBytes;
 constexpr uintmax_t kLargestSheet = 1 << 20;
 
 // libcdio reports on stderr by default; keep its errors for the problem text instead.

@@ -1,5 +1,7 @@
 #include "libcdrip/DiscSheet.h"
 
+#include "libcdrip/CDRip.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -10,7 +12,7 @@ namespace quillon {
 
 namespace {
 
-constexpr int kSectorBytes = 2352;
+constexpr int kSectorBytes = CR_SectorBytes;
 constexpr int kSampleBytes = 4;
 
 struct Token {

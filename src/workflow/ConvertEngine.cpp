@@ -88,7 +88,7 @@ ConvertSummary TConvertEngine::Convert(std::vector<ConvertRow>& rows, const Sett
             }
             break;
         case SinkOutcome::Done:
-            row.Status = "Complete";
+            row.Status = kStatusComplete;
             ++summary.converted;
             // Only finished files are listed: a playlist entry must name a file that exists.
             playlist.Add(output, row.Tags.Artist + "-" + row.Tags.Title,

@@ -13,6 +13,8 @@ namespace quillon {
 // Row status of a file whose conversion was stopped: its output was discarded. The one place
 // of this text, so that a language file can replace it.
 inline constexpr const char* kStatusStopped = "Stopped";
+// Row status of a file or track whose output is complete.
+inline constexpr const char* kStatusComplete = "Complete";
 
 // One file of a conversion batch, as the converter's file list shows it.
 struct ConvertRow {

@@ -14,9 +14,9 @@ namespace quillon {
 
 class TCDIn;
 
-// Row states of the track list besides the progress (ProgressStatus) and kStatusStopped.
+// Row states of the track list besides the progress (ProgressStatus), kStatusComplete and
+// kStatusStopped.
 inline constexpr const char* kStatusNotRipped = "not ripped";
-inline constexpr const char* kStatusComplete = "Complete";
 inline constexpr const char* kStatusFailed = "Failed";
 
 // One track of the disc, as the track list shows it.
