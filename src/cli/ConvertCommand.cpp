@@ -15,18 +15,20 @@
 #include <chrono>
 #include <filesystem>
 #include <iostream>
+#include <map>
+#include <thread>
 
 namespace quillon::cli {
 
 namespace {
 
 const char* const kDescription =
-    "Converts audio files one after another into the output format, folder and file\n"
-    "names of the settings, with their tags, and writes a playlist when the settings\n"
-    "ask for one. Outputs are numbered by the position of their input on the command\n"
-    "line. Existing outputs are overwritten unless --no-clobber is given. Inputs are MP3,\n"
-    "WMA, Ogg Vorbis, FLAC and WAV files; FFmpeg decodes MP3, WMA and the WAV codings\n"
-    "the program does not read itself.\n";
+    "Converts audio files into the output format, folder and file names of the\n"
+    "settings, with their tags, several at once (--jobs), and writes a playlist when\n"
+    "the settings ask for one. Outputs are numbered by the position of their input on\n"
+    "the command line. Existing outputs are overwritten unless --no-clobber is given.\n"
+    "Inputs are MP3, WMA, Ogg Vorbis, FLAC and WAV files; FFmpeg decodes MP3, WMA and\n"
+    "the WAV codings the program does not read itself.\n";
 
 // The format an output file name asks for by its extension: "" without one.
 std::optional<std::string> FormatOfName(const std::string& fileName, std::string& problem) {
@@ -49,11 +51,17 @@ std::optional<std::string> FormatOfName(const std::string& fileName, std::string
     return check.value;
 }
 
+// One file at a time per processor.
+int DefaultJobs() {
+    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
 struct ConvertOptions {
     std::string output;
     bool noClobber = false;
     bool blockSizeGiven = false;
     WavOutputOptions wav;
+    int jobs = DefaultJobs();
 };
 
 int RunConvert(const std::vector<std::string>& args) {
@@ -68,6 +76,18 @@ int RunConvert(const std::vector<std::string>& args) {
                    options.output = file;
                    return file.empty() ? std::string("the output file name is empty")
                                        : std::string();
+               })
+        .Value("jobs", 'j', "N",
+               "convert up to N files at once (default: the number of\n"
+               "processors, here " +
+                   std::to_string(DefaultJobs()) + ")",
+               [&](const std::string& text) {
+                   const auto [end, error] =
+                       std::from_chars(text.data(), text.data() + text.size(), options.jobs);
+                   return error != std::errc() || end != text.data() + text.size() ||
+                                  options.jobs < 1
+                              ? "invalid value '" + text + "' for --jobs; a number from 1 up"
+                              : std::string();
                })
         .Flag("no-clobber", 'n', "keep outputs that exist and pass over their inputs",
               [&] { options.noClobber = true; })
@@ -188,23 +208,24 @@ int RunConvert(const std::vector<std::string>& args) {
                   << "\n";
     }
     ProgressDisplay display(std::cerr, durations);
-    std::string currentOutput;
+    std::map<int, std::string> outputs; // of the files being converted
     TConvertEngine engine;
     engine.KeepExistingOutputs = options.noClobber;
+    engine.Jobs = options.jobs;
     engine.OnFileStarted = [&](int row, const std::string& output) {
-        currentOutput = output;
+        outputs[row] = output;
         if (!quiet) {
-            display.Start(rows[row - 1].FileName);
+            display.Start(row, rows[row - 1].FileName);
         }
     };
-    engine.OnProgress = [&](int, int percent) {
+    engine.OnProgress = [&](int row, int percent) {
         if (!quiet) {
-            display.Update(percent);
+            display.Update(row, percent);
         }
     };
     engine.OnFileDone = [&](int row) {
         if (!quiet) {
-            display.Finish(rows[row - 1].FileName + " -> " + currentOutput);
+            display.Finish(row, rows[row - 1].FileName + " -> " + outputs[row]);
         }
     };
     engine.OnFileSkipped = [&](int row, const std::string& output) {
@@ -214,13 +235,13 @@ int RunConvert(const std::vector<std::string>& args) {
     };
     engine.OnFileFailed = [&](int row, const std::string& message) {
         if (!quiet) {
-            display.Finish("");
+            display.Finish(row, "");
         }
         ReportFileProblem("convert", rows[row - 1].FileName, message);
     };
-    engine.OnFileStopped = [&](int) {
+    engine.OnFileStopped = [&](int row) {
         if (!quiet) {
-            display.Finish("stopped");
+            display.Finish(row, rows[row - 1].FileName + ": stopped");
         }
     };
 

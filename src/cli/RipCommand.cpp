@@ -116,29 +116,29 @@ int RunRip(const std::vector<std::string>& args) {
     engine.OnTrackStarted = [&](int track, const std::string& output) {
         currentOutput = output;
         if (!quiet) {
-            display.Start("Track " + std::to_string(track));
+            display.Start(track, "Track " + std::to_string(track));
         }
     };
-    engine.OnProgress = [&](int, int percent) {
+    engine.OnProgress = [&](int track, int percent) {
         if (!quiet) {
-            display.Update(percent);
+            display.Update(track, percent);
         }
     };
     engine.OnTrackDone = [&](int track) {
         if (!quiet) {
-            display.Finish("Track " + std::to_string(track) + " -> " + currentOutput);
+            display.Finish(track, "Track " + std::to_string(track) + " -> " + currentOutput);
         }
     };
     engine.OnTrackFailed = [&](int track, const std::string& message) {
         if (!quiet) {
-            display.Finish("");
+            display.Finish(track, "");
         }
         std::cout.flush();
         std::cerr << "quillon rip: track " << track << ": " << message << "\n";
     };
-    engine.OnTrackStopped = [&](int) {
+    engine.OnTrackStopped = [&](int track) {
         if (!quiet) {
-            display.Finish("stopped");
+            display.Finish(track, "stopped");
         }
     };
     // The pump passes on a signal that came before the rip began.

@@ -4,7 +4,11 @@
 #include "workflow/SinkRun.h"
 #include "workflow/SinkSetup.h"
 
+#include <atomic>
+#include <condition_variable>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -33,16 +37,20 @@ struct ConvertSummary {
     bool stopped = false;
 };
 
-// Converts a list of files one after another into the format, folder and names the settings
-// choose, each through its own pipeline, optionally collecting the results in a playlist.
-// It runs on the calling thread and waits for each file's sink, calling a pump function
-// meanwhile so that a window stays responsive. Events marked "worker" arrive on the sink's
-// worker thread.
+// Converts a list of files into the format, folder and names the settings choose, each through
+// its own pipeline, optionally collecting the results in a playlist. Up to Jobs files are
+// converted at once (one by default); the names, the playlist's order, the events of each file
+// and the summary are the same whatever the number. The calling thread starts the files and
+// waits for their sinks, calling a pump function meanwhile so that a window stays responsive.
+// Events marked "worker" arrive on a sink's worker thread, the others on the calling thread.
 class TConvertEngine {
 public:
+    TConvertEngine();
+    ~TConvertEngine();
+
     // Before a file's pipeline starts (calling thread): its row and output file name.
     std::function<void(int row, const std::string& outputFile)> OnFileStarted;
-    // Percentage of the current file (worker).
+    // Percentage of a file being converted (worker; several at once when Jobs > 1).
     std::function<void(int row, int percent)> OnProgress;
     // The file is complete (calling thread).
     std::function<void(int row)> OnFileDone;
@@ -66,18 +74,28 @@ public:
                            const std::function<void()>& pump = {});
     // Leaves outputs that exist alone instead of writing over them.
     bool KeepExistingOutputs = false;
+    // How many files are converted at once; values below 1 count as 1.
+    int Jobs = 1;
 
-    // Stops the current file, whose output is discarded (OnFileStopped), and ends the batch;
-    // later rows stay "not converted". A file that was already complete when the stop reached
-    // its sink is kept and reported done. Any thread.
+    // Stops the files being converted, whose outputs are discarded (OnFileStopped), and ends
+    // the batch; later rows stay "not converted". A file that was already complete when the
+    // stop reached its sink is kept and reported done. Any thread.
     void Stop();
 
 private:
-    SinkOutcome ConvertOne(ConvertRow& row, int number, const std::string& output,
-                           const Settings& settings, const WavOutputOptions& wav,
-                           const std::function<void()>& pump, std::string& message);
+    struct Job;
 
-    TSinkRunner runner_;
+    SinkOutcome ConvertOne(const ConvertRow& row, int number, const std::string& output,
+                           const Settings& settings, const WavOutputOptions& wav,
+                           TSinkRunner& runner, std::string& message);
+    // Whether row's input or output is the output of a file still being converted, so that it
+    // must wait for that file as it would in a batch of one file at a time.
+    bool WaitsForRunningJob(const ConvertRow& row, const std::string& output) const;
+
+    std::mutex jobsMutex_;
+    std::condition_variable jobEnded_;
+    std::vector<std::unique_ptr<Job>> jobs_; // the files being converted
+    std::atomic<bool> stopRequested_{false};
 };
 
 // The status text of a row while its file is converted.

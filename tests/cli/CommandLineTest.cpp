@@ -61,6 +61,7 @@ TEST(CommandLineTest, RefusesBadOptionsAndValuesNamingTheValidOnes) {
          "in.wav: block size 12 does not suit stereo audio; valid sizes: multiples of 8 from 16 "
          "to 4096"},
         {"convert --block-size 512 in.wav", "--block-size needs --wav-type ima"},
+        {"convert --jobs 0 in.wav", "invalid value '0' for --jobs; a number from 1 up"},
         {"convert -o out.wav in.wav in.wav", "--output takes one input file, not 2"},
         {"convert -o out.aac in.wav", "valid endings: .MP3, .WMA, .OGG, .WAV, .APE, .FLAC"},
         {"convert", "no files given"},

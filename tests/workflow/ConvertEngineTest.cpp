@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <gtest/gtest.h>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -179,6 +180,47 @@ TEST_F(ConvertEngineTest, StopDiscardsTheCurrentFileAndEndsTheBatch) {
         EXPECT_EQ("#EXTM3U\r\n#EXTINF:1,Art-One\r\n" + folder + "/01-One." + format + "\r\n",
                   playlist);
     }
+}
+
+// Several files at once give what one at a time gives: the same outputs byte for byte (two
+// rows of one name: the later one's), the same failures and summary, the playlist in row order.
+TEST_F(ConvertEngineTest, ParallelBatchEqualsOneAtATime) {
+    settings.Set("SavePlayList", "1");
+    settings.Set("OutputFileNameFormat", "<Title>");
+    const std::string broken = in.File("broken.wav");
+    WriteFileBytes(broken, {'R', 'I', 'F', 'F', 0, 0});
+    const std::vector<ConvertRow> rows = {Row(MakeWav("a.wav", 44100 * 3), "Long", 3),
+                                          Row(MakeWav("b.wav", 300), "Same"),
+                                          Row(broken, "Broken"),
+                                          Row(MakeWav("c.wav", 44100), "Same"),
+                                          Row(MakeWav("d.wav", 2000), "Short"),
+                                          Row(MakeWav("e.wav", 700), "Last")};
+    const std::string folder = out.Path().string() + "/sub";
+    struct Result {
+        std::map<std::string, std::vector<uint8_t>> files;
+        std::vector<int> done, failed;
+        int converted = 0;
+    };
+    std::map<int, Result> results;
+    for (const int jobs : {1, 4}) {
+        std::filesystem::remove_all(folder);
+        std::vector<ConvertRow> batch = rows;
+        Result& result = results[jobs];
+        engine.Jobs = jobs;
+        engine.OnFileDone = [&](int row) { result.done.push_back(row); };
+        engine.OnFileFailed = [&](int row, const std::string&) { result.failed.push_back(row); };
+        result.converted = engine.Convert(batch, settings).converted;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            result.files[entry.path().filename().string()] = ReadFileBytes(entry.path().string());
+        }
+        std::sort(result.done.begin(), result.done.end());
+    }
+    EXPECT_EQ(5, results[4].converted);
+    EXPECT_EQ((std::vector<int>{1, 2, 4, 5, 6}), results[4].done);
+    EXPECT_EQ(std::vector<int>{3}, results[4].failed);
+    EXPECT_EQ(results[1].files, results[4].files);
+    EXPECT_EQ(ReadFileBytes(rows[3].FileName), results[4].files["Same.WAV"]);
+    EXPECT_EQ(5u, results[4].files.size()) << "four outputs and the playlist";
 }
 
 // An output folder that is empty or not a folder, and an input without audio, fail before
