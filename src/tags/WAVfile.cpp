@@ -1,7 +1,7 @@
 #include "tags/WAVfile.h"
 
 #include "platform/FileStream.h"
-#include "tags/InfoText.h"
+#include "tags/OggVorbis.h"
 
 #include <algorithm>
 #include <array>
@@ -148,9 +148,11 @@ bool TWAVfile::ReadInfo(const std::string& fileName) {
         return false;
     }
 
+    // More than two channels are read too (surround WAVs, decoded through FFmpeg), so that
+    // their facts can be shown.
     const uint16_t channels = LE16(header.data() + 22);
     if (!IdIs(header.data(), "RIFF") || !IdIs(header.data() + 8, "WAVE") ||
-        !IdIs(header.data() + 12, "fmt ") || channels < 1 || channels > 2) {
+        !IdIs(header.data() + 12, "fmt ") || channels < 1 || channels > 255) {
         return true;
     }
     valid_ = true;
@@ -176,7 +178,7 @@ bool TWAVfile::ReadInfo(const std::string& fileName) {
 }
 
 std::string TWAVfile::ChannelMode() const {
-    return MonoStereoText(channelNumber_);
+    return VorbisChannelModeText(channelNumber_);
 }
 
 double TWAVfile::Duration() const {

@@ -83,7 +83,6 @@ TEST_F(WAVfileTest, OtherChunksBeforeTheAudioAreNotASampleCount) {
 
 TEST_F(WAVfileTest, InvalidHeadersGiveTrueWithValidFalse) {
     const std::vector<std::vector<uint8_t>> cases = {
-        RiffWave({{"fmt ", FmtChunk(1, 6, 44100, 529200, 12, 16)}, {"data", {0, 0}}}),
         RiffWave({{"fmt ", FmtChunk(1, 0, 44100, 0, 0, 16)}, {"data", {0, 0}}}),
         [] {
             auto b = test::PcmWavBytes(8000, 8, 1, std::vector<uint8_t>(10));
@@ -98,6 +97,15 @@ TEST_F(WAVfileTest, InvalidHeadersGiveTrueWithValidFalse) {
         EXPECT_EQ(wav.SampleRate(), 0u) << i;
         EXPECT_EQ(wav.Duration(), 0.0) << i;
     }
+}
+
+// Surround WAVs are read too, so that their facts can be shown.
+TEST_F(WAVfileTest, MoreThanTwoChannelsAreRead) {
+    const auto wav = Read(RiffWave(
+        {{"fmt ", FmtChunk(1, 6, 44100, 529200, 12, 16)}, {"data", std::vector<uint8_t>(529200)}}));
+    EXPECT_TRUE(wav.Valid());
+    EXPECT_EQ(wav.ChannelMode(), "6Ch");
+    EXPECT_DOUBLE_EQ(wav.Duration(), 1.0);
 }
 
 TEST_F(WAVfileTest, ShortRiffSizeLimitsTheHeaderSize) {
