@@ -119,10 +119,15 @@ void THttpCli::Impl::Start(THttpRequest request) {
     }
     body_.clear();
     if (request == THttpRequest::Post && owner_.SendStream) {
-        char buffer[16384];
-        size_t count;
-        while ((count = owner_.SendStream->Read(buffer, sizeof buffer)) > 0)
-            body_.append(buffer, count);
+        try {
+            char buffer[16384];
+            size_t count;
+            while ((count = owner_.SendStream->Read(buffer, sizeof buffer)) > 0)
+                body_.append(buffer, count);
+        } catch (const std::exception& e) {
+            reason_ = std::string("can't read the request body: ") + e.what();
+            throw EHttpException(reason_);
+        }
     }
     url_ = *url;
     request_ = request;

@@ -184,7 +184,9 @@ void TWSocket::Impl::SocketError(QAbstractSocket::SocketError error) {
 void TWSocket::Impl::Fail(int error, const std::string& text) {
     Reset();
     errorText_ = text;
-    if (Fire(owner_.OnSessionConnected, error))
+    const uint64_t generation = generation_;
+    // The handler may start a new attempt; the close then belongs to the old one only.
+    if (Fire(owner_.OnSessionConnected, error) && generation == generation_)
         Fire(owner_.OnSessionClosed, error);
 }
 
@@ -202,7 +204,7 @@ void TWSocket::Impl::Ended(int error, const std::string& text) {
             const uint64_t generation = generation_;
             std::shared_ptr<bool> alive = alive_;
             Deliver();
-            if (!*alive || generation != generation_ || state_ != State::Connected)
+            if (!*alive || generation != generation_)
                 return;
         } else if (!rest.isEmpty()) {
             buffer_.append(rest.constData(), static_cast<size_t>(rest.size()));
