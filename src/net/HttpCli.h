@@ -8,7 +8,7 @@
 
 namespace quillon {
 
-class TStream;
+class Stream;
 
 enum class THttpRequest { Get, Post };
 
@@ -26,7 +26,9 @@ public:
 // (resolution, connection, time-out, a reply beyond the limits); ReasonPhrase() holds the
 // status-line text or "can't resolve hostname to IP address", "can't connect: ..." and the like.
 // A reply that takes longer than TimeoutMs between two reads, or whose header lines exceed
-// 64 KiB or whose body exceeds MaxBodyBytes, ends as a failure.
+// 64 KiB or whose body exceeds MaxBodyBytes, ends as a failure. The negative errors: -1 the host
+// could not be resolved or reached, -2 time-out, -3 a reply beyond the limits or not HTTP, -4 the
+// connection ended before the reply was complete, -5 Abort.
 class THttpCli {
 public:
     THttpCli();
@@ -34,12 +36,12 @@ public:
     THttpCli(const THttpCli&) = delete;
     THttpCli& operator=(const THttpCli&) = delete;
 
-    std::string URL;               // "http://host[:port]/path?query"
-    std::string Proxy;             // proxy host, empty for none
-    std::string ProxyPort;         // "80" by default
-    std::string Agent;             // the User-Agent header, empty for none
-    TStream* RcvdStream = nullptr; // not owned; the body is appended at its position
-    TStream* SendStream = nullptr; // not owned; read from its position for a POST
+    std::string URL;              // "http://host[:port]/path?query"
+    std::string Proxy;            // proxy host, empty for none
+    std::string ProxyPort;        // "80" by default
+    std::string Agent;            // the User-Agent header, empty for none
+    Stream* RcvdStream = nullptr; // not owned; the body is appended at its position
+    Stream* SendStream = nullptr; // not owned; read from its position for a POST
     int TimeoutMs = 15000;
     int64_t MaxBodyBytes = 4 * 1024 * 1024;
 
