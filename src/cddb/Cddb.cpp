@@ -90,7 +90,19 @@ TCddb::TCddb() : net_(std::make_unique<Transports>()) {
     }
 }
 
-TCddb::~TCddb() = default;
+TCddb::~TCddb() {
+    // The transports go first, and silently: nothing of theirs may reach a client half gone.
+    net_->deadline.stop();
+    net_->http.OnCommand = nullptr;
+    net_->http.OnRequestDone = nullptr;
+    net_->smtp.OnRequestDone = nullptr;
+    net_->smtp.OnDisplay = nullptr;
+    net_->smtp.OnHeaderLine = nullptr;
+    net_->socket.OnSessionConnected = nullptr;
+    net_->socket.OnSessionClosed = nullptr;
+    net_->socket.OnDataAvailable = nullptr;
+    net_.reset();
+}
 
 void TCddb::SetNoteToUser(const std::string& note) {
     noteToUser_ = cddb::FirstCharacters(note, kNoteCharacters);
