@@ -14,6 +14,7 @@ namespace quillon {
 class TWSocket;
 class THttpCli;
 class TSmtpCli;
+enum class TSmtpRequest;
 
 using TStringArray = std::array<std::string, 100>;
 using TMatchArray = std::array<std::string, 100>;
@@ -80,6 +81,7 @@ public:
     std::string ClientName = "Vemro's freedb component";
     std::string ClientVersion = "v0.1.70 Release";
     std::string ClientComments;
+    int TimeoutMs = 15000; // the longest wait for a connection or the next reply data
     const std::string& NoteToUser() const { return noteToUser_; }
     void SetNoteToUser(const std::string& note); // keeps the first 70 characters
     std::string ProxyAddress() const;
@@ -141,6 +143,23 @@ public:
 
 private:
     struct Transports;
+    void Status(const std::string& text);
+    void DataExchange(const std::string& line);
+    void DescribeReply(const std::string& line);
+    int AskForMatch();
+    std::string DiscIdText() const;
+    std::string HelloWords() const;
+    std::string HttpUrl(const std::string& command) const;
+    int StartHttp(const std::string& url, int state, const std::string& status);
+    void HttpRequestDone(int error);
+    void SendCommand(const std::string& command, int state);
+    void SocketLine(const std::string& line);
+    void SocketConnected(int error);
+    void SocketClosed(int error);
+    void SubmissionHeader(std::string& headerLine);
+    void MailHeader(std::string& headerLine);
+    void SmtpStep(TSmtpRequest request, int error);
+
     std::unique_ptr<Transports> net_;
     DriveToc driveToc_;
     TCDInfo info_;
@@ -150,6 +169,7 @@ private:
     std::string noteToUser_;
     int commandState_ = -1;
     bool handshakeDone_ = false;
+    uint8_t currentDrive_ = 0; // kept when a later ReadDiscId names a drive that is not there
 };
 
 } // namespace quillon

@@ -8,7 +8,7 @@
 
 namespace quillon {
 
-class TStream;
+class Stream;
 
 enum class THttpRequest { Get, Post };
 
@@ -34,12 +34,12 @@ public:
     THttpCli(const THttpCli&) = delete;
     THttpCli& operator=(const THttpCli&) = delete;
 
-    std::string URL;               // "http://host[:port]/path?query"
-    std::string Proxy;             // proxy host, empty for none
-    std::string ProxyPort;         // "80" by default
-    std::string Agent;             // the User-Agent header, empty for none
-    TStream* RcvdStream = nullptr; // not owned; the body is appended at its position
-    TStream* SendStream = nullptr; // not owned; read from its position for a POST
+    std::string URL;              // "http://host[:port]/path?query"
+    std::string Proxy;            // proxy host, empty for none
+    std::string ProxyPort;        // "80" by default
+    std::string Agent;            // the User-Agent header, empty for none
+    Stream* RcvdStream = nullptr; // not owned; the body is appended at its position
+    Stream* SendStream = nullptr; // not owned; read from its position for a POST
     int TimeoutMs = 15000;
     int64_t MaxBodyBytes = 4 * 1024 * 1024;
 
