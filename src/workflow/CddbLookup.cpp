@@ -76,8 +76,9 @@ void TCddbLookup::Start(const std::string& server, TServerType type, const std::
     } else {
         phase_ = Phase::Connecting;
         Send([this] { cddb_.Connect(); });
-        // A connection that failed at once has reported why; otherwise wait for it.
-        if (cddb_.CommandState() == -1 && lastStatus_.empty()) {
+        // A connection that failed at once has reported why; otherwise no state of an earlier
+        // exchange may stand for it while it is being made.
+        if (lastStatus_.empty()) {
             cddb_.SetCommandState(kStateConnecting);
         }
     }
