@@ -7,6 +7,14 @@
 
 namespace quillon {
 
+// The error values of OnSessionConnected and OnSessionClosed.
+enum TWSocketError : int {
+    wsErrorResolve = 1, // "can't resolve hostname to IP address"
+    wsErrorConnect = 2, // "can't connect: ..."
+    wsErrorTimeout = 3, // "timeout"
+    wsErrorLost = 4     // the connection broke (reset and the like)
+};
+
 // A TCP client socket whose events arrive on the thread that owns it, through that thread's Qt
 // event loop; no call blocks. In line mode data is delivered one complete line at a time.
 // Limits keep a hostile peer from exhausting memory: a line longer than MaxLineBytes is
@@ -29,7 +37,8 @@ public:
     int TimeoutMs = 15000;
     std::size_t MaxLineBytes = 64 * 1024;
 
-    // error 0: success; otherwise a failure whose text ErrorText() holds.
+    // error 0: success; otherwise a failure whose text ErrorText() holds, and OnSessionClosed
+    // with the same error follows.
     std::function<void(TWSocket& sender, int error)> OnSessionConnected;
     std::function<void(TWSocket& sender, int error)> OnSessionClosed;
     // A complete line (line mode) or some data is waiting; read it with ReceiveStr.
