@@ -73,6 +73,8 @@ TCddb::TCddb() : net_(std::make_unique<Transports>()) {
     };
     net_->smtp.OnDisplay = [this](TSmtpCli&, const std::string& line) { DataExchange(line); };
     net_->smtp.OnHeaderLine = [this](TSmtpCli&, std::string& line) { MailHeader(line); };
+    net_->deadline.setSingleShot(true);
+    QObject::connect(&net_->deadline, &QTimer::timeout, [this] { DeadlinePassed(); });
     net_->socket.OnSessionConnected = [this](TWSocket&, int error) { SocketConnected(error); };
     net_->socket.OnSessionClosed = [this](TWSocket&, int error) { SocketClosed(error); };
     net_->socket.OnDataAvailable = [this](TWSocket& socket, int) {
@@ -199,9 +201,15 @@ std::string TCddb::DecodeEscapes(const std::string& text) {
 
 void TCddb::ParseEntry() {
     const std::string category = info_.Category;
+    const DiscToc toc = info_.Toc;
     info_ = TCDInfo{};
     RefreshDiscId();
     info_.Category = category;
+    if (!InternalTOCRetrieve) {
+        // Nothing re-reads the disc: the table its owner gave stays, and so does its identifier.
+        info_.Toc = toc;
+        info_.DiscId = DiscIdText();
+    }
     for (const std::string& line : entryLines_) {
         if (line.empty()) {
             continue;

@@ -81,7 +81,9 @@ public:
     std::string ClientName = "Vemro's freedb component";
     std::string ClientVersion = "v0.1.70 Release";
     std::string ClientComments;
-    int TimeoutMs = 15000; // the longest wait for a connection or the next reply data
+    // The longest a connection, a whole reply or a mail submission may take; a server that
+    // keeps sending without ever finishing is cut off as one that stays silent.
+    int TimeoutMs = 15000;
     const std::string& NoteToUser() const { return noteToUser_; }
     void SetNoteToUser(const std::string& note); // keeps the first 70 characters
     std::string ProxyAddress() const;
@@ -159,6 +161,9 @@ private:
     void SubmissionHeader(std::string& headerLine);
     void MailHeader(std::string& headerLine);
     void SmtpStep(TSmtpRequest request, int error);
+    void StartDeadline();
+    void StopDeadline();
+    void DeadlinePassed();
 
     std::unique_ptr<Transports> net_;
     DriveToc driveToc_;

@@ -6,6 +6,7 @@
 #include "platform/CodePage.h"
 
 #include <QHostInfo>
+#include <set>
 
 namespace quillon {
 namespace {
@@ -14,6 +15,12 @@ const char* const kGetFailed = "CDDB Component Internal Error: THttpCli.GetAsync
                                "of error \"";
 const char* const kPostFailed = "CDDB Component Internal Error: THttpCli.PostAsync failed "
                                 "because of error \"";
+
+const char* const kTooLong = "no complete reply in time";
+
+// The states of a session that wait for the server: banner, hello, query, sites, protocol
+// level, read, quit.
+const std::set<int> kAwaitingReply = {0, 1, 6, 7, 9, 11, 15};
 
 // Server lines are UTF-8 at protocol level 6; at level 5 servers send Latin-1 or UTF-8.
 std::string ReceivedText(const std::string& line) {
@@ -51,6 +58,8 @@ int TCddb::StartHttp(const std::string& url, int state, const std::string& statu
     DataExchange(url + "\r\n");
     // The state is set first: the submission headers are added while the request starts.
     commandState_ = state;
+    net_->running = Transports::Exchange::Http;
+    StartDeadline();
     try {
         if (state == 14) {
             http.SendStream = &net_->sent;
@@ -59,6 +68,7 @@ int TCddb::StartHttp(const std::string& url, int state, const std::string& statu
             http.GetAsync();
         }
     } catch (const std::exception& e) {
+        StopDeadline();
         commandState_ = 16;
         const std::string reason = http.ReasonPhrase().empty() ? e.what() : http.ReasonPhrase();
         Status((state == 14 ? kPostFailed : kGetFailed) + reason + "\"");
@@ -109,10 +119,14 @@ int TCddb::HttpSubmit(const std::string& body) {
 }
 
 void TCddb::HttpRequestDone(int error) {
+    const bool timedOut = net_->running == Transports::Exchange::None;
+    StopDeadline();
     const int state = commandState_;
     if (error != 0) {
         commandState_ = 16;
-        Status((state == 14 ? kPostFailed : kGetFailed) + net_->http.ReasonPhrase() + "\"");
+        const std::string& reason = net_->http.ReasonPhrase();
+        Status((state == 14 ? kPostFailed : kGetFailed) +
+               (timedOut || reason.empty() ? std::string(kTooLong) : reason) + "\"");
         return;
     }
     // The lines are copied out: a handler of the owner may start the next request, which
@@ -172,13 +186,18 @@ void TCddb::Connect() {
     socket.Addr = host;
     socket.Port = port;
     socket.TimeoutMs = TimeoutMs;
+    net_->running = Transports::Exchange::Session;
+    StartDeadline();
     socket.Connect();
 }
 
 void TCddb::SendCommand(const std::string& command, int state) {
     DataExchange(command);
     commandState_ = state;
+    net_->running = Transports::Exchange::Session;
+    StartDeadline();
     if (net_->socket.SendStr(command + "\r\n") < 0) {
+        StopDeadline();
         commandState_ = -1;
         Status("CDDB Component Internal Error: TWSocket.SendStr failed because of error "
                "\"not connected\"");
@@ -217,6 +236,7 @@ void TCddb::SendQuit() {
 
 void TCddb::SocketConnected(int error) {
     if (error != 0) {
+        StopDeadline();
         commandState_ = -1;
         Status("CDDB Component Internal Error: TWSocket.Connect failed because of error \"" +
                net_->socket.ErrorText() + "\"");
@@ -226,8 +246,13 @@ void TCddb::SocketConnected(int error) {
 }
 
 void TCddb::SocketClosed(int error) {
+    const bool cutOff = net_->running == Transports::Exchange::None;
+    StopDeadline();
     const int state = commandState_;
     commandState_ = -1;
+    if (cutOff && state == -1) {
+        return; // the deadline has reported it
+    }
     if (error != 0) {
         Status("CDDB Component Internal Error: TWSocket failed because of error \"" +
                net_->socket.ErrorText() + "\"");
@@ -265,6 +290,10 @@ void TCddb::SocketLine(const std::string& received) {
     default:
         break;
     }
+    // A complete reply stops the clock; the connection may then wait for the next command.
+    if (kAwaitingReply.count(commandState_) == 0) {
+        StopDeadline();
+    }
 }
 
 void TCddb::MailSubmit(const std::string& body) {
@@ -280,6 +309,8 @@ void TCddb::MailSubmit(const std::string& body) {
     smtp.MailMessage = cddb::SplitLines(body);
     smtp.TimeoutMs = TimeoutMs;
     commandState_ = 14;
+    net_->running = Transports::Exchange::Mail;
+    StartDeadline();
     smtp.Connect();
 }
 
@@ -303,6 +334,7 @@ void TCddb::SmtpStep(TSmtpRequest request, int error) {
             smtp.Quit();
             break;
         case TSmtpRequest::smtpQuit:
+            StopDeadline();
             Status("OK, submission has been sent.");
             break;
         default:
@@ -315,9 +347,43 @@ void TCddb::SmtpStep(TSmtpRequest request, int error) {
                        : request == TSmtpRequest::smtpMail  ? "Mail"
                        : request == TSmtpRequest::smtpQuit  ? "Quit"
                                                             : "";
+    StopDeadline();
     commandState_ = 21;
     Status(std::string("CDDB Component Internal Error: TSmtpCli.") + step +
            " failed because of error \"" + smtp.ErrorMessage() + "\"");
+}
+
+void TCddb::StartDeadline() {
+    net_->deadline.start(std::max(TimeoutMs, 1));
+}
+
+void TCddb::StopDeadline() {
+    net_->deadline.stop();
+    net_->running = Transports::Exchange::None;
+}
+
+// Cuts off a server that keeps an exchange going too long; each transport then reports the
+// failure as its own.
+void TCddb::DeadlinePassed() {
+    const Transports::Exchange running = net_->running;
+    net_->running = Transports::Exchange::None;
+    switch (running) {
+    case Transports::Exchange::Http:
+        net_->http.Abort();
+        break;
+    case Transports::Exchange::Session:
+        commandState_ = -1;
+        handshakeDone_ = false;
+        Status(std::string("CDDB Component Internal Error: TWSocket failed because of error \"") +
+               kTooLong + "\"");
+        net_->socket.Close();
+        break;
+    case Transports::Exchange::Mail:
+        net_->smtp.Abort();
+        break;
+    case Transports::Exchange::None:
+        break;
+    }
 }
 
 } // namespace quillon

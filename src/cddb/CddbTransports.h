@@ -6,6 +6,8 @@
 #include "net/WSocket.h"
 #include "platform/MemoryStream.h"
 
+#include <QTimer>
+
 namespace quillon {
 
 // The connections of the CD database client and the buffers of its HTTP requests.
@@ -15,6 +17,9 @@ struct TCddb::Transports {
     TSmtpCli smtp;
     MemoryStream received;
     MemoryStream sent;
+    // Ends an exchange that takes longer than TimeoutMs as a whole.
+    QTimer deadline;
+    enum class Exchange { None, Http, Session, Mail } running = Exchange::None;
 };
 
 } // namespace quillon

@@ -229,6 +229,27 @@ std::vector<Bytes> WithEnding(uint8_t ending, const std::vector<Bytes>& files) {
     return out;
 }
 
+// Database replies, each after the byte that picks the server type and the match: an exact
+// match, a list, an entry, a site list.
+std::vector<Bytes> CddbReplies() {
+    const std::string entry = "# xmcd\r\n# Revision: 3\r\nDISCID=0a000703\r\n"
+                              "DTITLE=Some Artist / Split\r\nDTITLE= Title\r\nDYEAR=1999\r\n"
+                              "DGENRE=Jazz\r\nTTITLE0=One\\nTwo\r\nTTITLE12=Thirteen\r\n"
+                              "EXTD=Notes\\t\r\nEXTT0=More\r\nPLAYORDER=\r\n";
+    return {Text("\x01"
+                 "200 rock 0c01a202 Artist / Album\r\n"),
+            Text("\x04"
+                 "211 close matches\r\nrock 0a0b0c0d A / B\r\njazz 11223344 C / D\r\n.\r\n"),
+            Text("\x01"
+                 "210 jazz 0a000703 entry follows\r\n" +
+                 entry + ".\r\n"),
+            Text("\x01"
+                 "210 sites follow\nhost http 80 /~cddb/cddb.cgi N1 W2 A place\n"
+                 "other cddbp 8880 N3 W4 Elsewhere\n.\n"),
+            Text("\x02"
+                 "201 banner\r\n200 hello\r\n201 proto\r\n230 bye\r\n")};
+}
+
 } // namespace
 
 int WriteSeeds(const std::string& folder) {
@@ -258,6 +279,7 @@ int WriteSeeds(const std::string& folder) {
         {"SettingsFuzz", Settings()},
         {"DriveRepliesFuzz", DriveReplies()},
         {"DiscImageFuzz", DiscSheets()},
+        {"CddbReplyFuzz", CddbReplies()},
     };
     // The endings in the order SongInformationFuzz picks them.
     const std::vector<std::vector<Bytes>> byEnding = {Id3v2(), oggFiles, {flac}, Ape(),
