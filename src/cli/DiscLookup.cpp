@@ -91,8 +91,11 @@ std::optional<int> LookUpDisc(const std::string& command, TCddb& cddb,
         lookup.OnStatus = [](const std::string& status) {
             std::cerr << TerminalText(status) << "\n";
         };
+        // Requests carry their line end.
         lookup.OnData = [](const std::string& line) {
-            std::cerr << "  " << TerminalText(line) << "\n";
+            const bool ended = line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0;
+            std::cerr << "  " << TerminalText(ended ? line.substr(0, line.size() - 2) : line)
+                      << "\n";
         };
     }
     lookup.OnDone = [&](const TCDInfo& info) {

@@ -193,8 +193,10 @@ void TCddbLookup::AdvanceCddbp(int state) {
             Succeed();
         } else if (phase_ == Phase::Connecting && lastStatus_.empty()) {
             Fail("cannot connect to " + cddb_.ServerAddr);
+        } else if (lastStatus_.empty() || lastStatus_ == "Connection closed") {
+            Fail("the server closed the connection");
         } else {
-            Fail(lastStatus_.empty() ? "the server closed the connection" : lastStatus_);
+            Fail(lastStatus_);
         }
         return;
     }
@@ -251,7 +253,7 @@ void TCddbLookup::Succeed() {
     if (phase_ == Phase::Idle) {
         return;
     }
-    Finish();
+    Abort();
     if (OnDone) {
         OnDone(result_);
     }
@@ -264,17 +266,13 @@ void TCddbLookup::Fail(const std::string& message) {
     // An open connection is told that the lookup ends.
     const bool connected = type_ == TServerType::CDDBP && cddb_.CommandState() != -1 &&
                            cddb_.CommandState() != kStateConnecting;
-    Finish();
+    Abort();
     if (connected) {
         cddb_.SendQuit();
     }
     if (OnFailed) {
         OnFailed(message.empty() ? "the lookup failed" : message);
     }
-}
-
-void TCddbLookup::Finish() {
-    Abort();
 }
 
 } // namespace quillon

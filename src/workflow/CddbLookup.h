@@ -67,7 +67,6 @@ private:
     void Send(const std::function<void()>& request);
     void Succeed();
     void Fail(const std::string& message);
-    void Finish();
 
     TCddb& cddb_;
     Phase phase_ = Phase::Idle;
