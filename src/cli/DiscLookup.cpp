@@ -15,17 +15,6 @@ namespace {
 
 constexpr int kStopPollMs = 50;
 
-// Why an e-mail address cannot go into the hello, which separates its words by spaces.
-std::string EmailProblem(const std::string& email) {
-    for (const unsigned char c : email) {
-        if (c <= ' ' || c == 127) {
-            return "the e-mail address '" + TerminalText(email) +
-                   "' of CDDBUserEmail holds a space or a control character";
-        }
-    }
-    return {};
-}
-
 } // namespace
 
 void CddbServerChoice::AddOptions(OptionParser& parser) {
@@ -76,11 +65,6 @@ std::optional<int> LookUpDisc(const std::string& command, TCddb& cddb,
                   << "' is not valid (give one with --server)\n";
         return 1;
     }
-    const std::string email = settings.Text("CDDBUserEmail");
-    if (const std::string problem = EmailProblem(email); !problem.empty()) {
-        std::cerr << "quillon " << command << ": " << problem << "\n";
-        return 1;
-    }
 
     TCddbLookup lookup(cddb);
     QEventLoop loop;
@@ -117,7 +101,7 @@ std::optional<int> LookUpDisc(const std::string& command, TCddb& cddb,
         });
         stopPoll.start(kStopPollMs);
     }
-    lookup.Start(address, server.Type(), email);
+    lookup.Start(address, server.Type(), settings.Text("CDDBUserEmail"));
     loop.exec();
     result.log = lookup.Log();
     if (signal != 0) {

@@ -68,7 +68,13 @@ void TCddbLookup::Start(const std::string& server, TServerType type, const std::
     deadline_->setInterval(std::max(1, TimeoutMs));
     deadline_->start();
     poll_->start();
-    if (type == TServerType::HTTP) {
+    // The hello separates its words by spaces and ends at a line end.
+    if (std::any_of(email.begin(), email.end(),
+                    [](unsigned char c) { return c <= ' ' || c == 127; })) {
+        phase_ = Phase::Query;
+        startFailed_ = true;
+        lastStatus_ = "the e-mail address '" + email + "' holds a space or a control character";
+    } else if (type == TServerType::HTTP) {
         phase_ = Phase::Query;
         int started = -1;
         Send([&] { started = cddb_.HttpQuery(); });

@@ -42,8 +42,8 @@ public:
     int TimeoutMs = 60000;
 
     // Starts a lookup on server ("host" or "host:port"; HTTP goes to port 80 and CDDBP to
-    // 8880 unless a port is given) with the e-mail address of the hello. A lookup that is
-    // still running is abandoned first.
+    // 8880 unless a port is given) with the e-mail address of the hello, which must hold no
+    // space or control character. A lookup that is still running is abandoned first.
     void Start(const std::string& server, TServerType type, const std::string& email);
     // Abandons a running lookup; no event follows.
     void Abort();

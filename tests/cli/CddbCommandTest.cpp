@@ -221,7 +221,7 @@ TEST_F(CddbCommandTest, FailuresGiveOneLineErrors) {
         {"", "cddb" + rock + " --set FreeDBServer=elsewhere.org", "", 2,
          "invalid value 'elsewhere.org' for FreeDBServer; valid values: gnudb.gnudb.org, "},
         {"", "cddb" + rock + " --set 'CDDBUserEmail=a b@c'", "", 1,
-         "quillon cddb: the e-mail address 'a b@c' of CDDBUserEmail holds a space"},
+         "quillon cddb: the e-mail address 'a b@c' holds a space"},
     };
     for (const auto& c : cases) {
         const TestServer server(c.serverSwitches);
