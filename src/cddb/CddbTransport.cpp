@@ -48,31 +48,37 @@ std::string TCddb::HttpUrl(const std::string& command) const {
 
 int TCddb::StartHttp(const std::string& url, int state, const std::string& status) {
     THttpCli& http = net_->http;
-    Replace(net_->received, {});
-    http.RcvdStream = &net_->received;
-    http.URL = url;
-    http.TimeoutMs = TimeoutMs;
     if (!status.empty()) {
         Status(status);
     }
     DataExchange(url + "\r\n");
+    const auto failed = [&](const std::string& reason) {
+        commandState_ = 16;
+        Status((state == 14 ? kPostFailed : kGetFailed) + reason + "\"");
+        return -1;
+    };
+    // The running request keeps its buffers; this one fails as the client would refuse it.
+    if (http.Busy()) {
+        return failed("a request is already running");
+    }
+    Replace(net_->received, {});
+    http.RcvdStream = &net_->received;
+    http.SendStream = &net_->sent;
+    http.URL = url;
+    http.TimeoutMs = TimeoutMs;
     // The state is set first: the submission headers are added while the request starts.
     commandState_ = state;
     net_->running = Transports::Exchange::Http;
     StartDeadline();
     try {
         if (state == 14) {
-            http.SendStream = &net_->sent;
             http.PostAsync();
         } else {
             http.GetAsync();
         }
     } catch (const std::exception& e) {
         StopDeadline();
-        commandState_ = 16;
-        const std::string reason = http.ReasonPhrase().empty() ? e.what() : http.ReasonPhrase();
-        Status((state == 14 ? kPostFailed : kGetFailed) + reason + "\"");
-        return -1;
+        return failed(http.ReasonPhrase().empty() ? e.what() : http.ReasonPhrase());
     }
     return 0;
 }

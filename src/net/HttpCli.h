@@ -26,7 +26,9 @@ public:
 // (resolution, connection, time-out, a reply beyond the limits); ReasonPhrase() holds the
 // status-line text or "can't resolve hostname to IP address", "can't connect: ..." and the like.
 // A reply that takes longer than TimeoutMs between two reads, or whose header lines exceed
-// 64 KiB or whose body exceeds MaxBodyBytes, ends as a failure.
+// 64 KiB or whose body exceeds MaxBodyBytes, ends as a failure. The negative errors: -1 the host
+// could not be resolved or reached, -2 time-out, -3 a reply beyond the limits or not HTTP, -4 the
+// connection ended before the reply was complete, -5 Abort.
 class THttpCli {
 public:
     THttpCli();

@@ -21,9 +21,11 @@ enum class TSmtpRequest {
 // An asynchronous SMTP client on the owner thread's Qt event loop: each step is started by its
 // call and ends in exactly one OnRequestDone (error 0 on success, otherwise the server's reply
 // code or a negative value when no reply came; ErrorMessage() says why), after the call has
-// returned. Mail sends MAIL FROM, RCPT TO for each recipient and DATA with the header lines
-// and the body (dot-stuffed). Replies are read with the same time-out and line limits as
-// TWSocket.
+// returned. The negative errors: -1 the host could not be resolved or reached, -2 time-out,
+// -3 a reply that is not SMTP, -4 the connection ended, -5 Abort, -6 the step cannot run now
+// (not connected, another step running, no recipient). Mail sends MAIL FROM, RCPT TO for each
+// recipient and DATA with the header lines and the body (dot-stuffed). Replies are read with the
+// same time-out and line limits as TWSocket.
 class TSmtpCli {
 public:
     TSmtpCli();
@@ -50,7 +52,7 @@ public:
     void Helo();
     void Mail();
     void Quit();
-    void Abort();
+    void Abort(); // drops the connection: a running step ends with -5, then smtpAbort with 0
     const std::string& ErrorMessage() const;
 
 private:

@@ -2,8 +2,7 @@
 
 #include "ServerConnection.h"
 
-#include <QUrl>
-#include <QUrlQuery>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -42,6 +41,41 @@ std::string HttpHead(int status, const std::string& body, bool withLength) {
     if (withLength)
         head += "Content-Length: " + std::to_string(body.size()) + kCrLf;
     return head + "Connection: close" + kCrLf + kCrLf;
+}
+
+// The fields of a form-encoded query: "+" is a space, %XX a byte.
+std::map<std::string, std::string> FormFields(const std::string& query) {
+    auto decode = [](const std::string& text) {
+        std::string out;
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '+') {
+                out += ' ';
+            } else if (text[i] == '%' && i + 2 < text.size() &&
+                       std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+                       std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+                out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+                i += 2;
+            } else {
+                out += text[i];
+            }
+        }
+        return out;
+    };
+    std::map<std::string, std::string> fields;
+    size_t start = 0;
+    while (start <= query.size()) {
+        size_t end = query.find('&', start);
+        if (end == std::string::npos)
+            end = query.size();
+        const std::string pair = query.substr(start, end - start);
+        const size_t equals = pair.find('=');
+        if (!pair.empty())
+            fields.emplace(decode(pair.substr(0, equals)), equals == std::string::npos
+                                                               ? std::string()
+                                                               : decode(pair.substr(equals + 1)));
+        start = end + 1;
+    }
+    return fields;
 }
 
 // What an HTTP request has delivered so far.
@@ -99,8 +133,10 @@ void TestServer::AcceptHttp(QTcpSocket* socket) {
         if (mode == HostileMode::Garbage)
             return conn->SendGarbage();
 
-        const QUrl url(QString::fromStdString("http://127.0.0.1" + request->target));
-        const std::string path = url.path().toStdString();
+        const size_t question = request->target.find('?');
+        const std::string path = request->target.substr(0, question);
+        const std::string queryText =
+            question == std::string::npos ? std::string() : request->target.substr(question + 1);
         int status = options_.httpStatus;
         std::string body;
         CddbReply reply;
@@ -111,15 +147,13 @@ void TestServer::AcceptHttp(QTcpSocket* socket) {
                 status = 404;
         } else if (status == 200 && request->method == "GET") {
             if (path == "/~cddb/cddb.cgi") {
-                const QUrlQuery query(url);
-                // The CGI decodes "+" as a space, as form data is encoded.
+                const std::map<std::string, std::string> query = FormFields(queryText);
                 auto item = [&query](const char* name) {
-                    return query.queryItemValue(name, QUrl::FullyDecoded)
-                        .replace('+', ' ')
-                        .toStdString();
+                    auto found = query.find(name);
+                    return found == query.end() ? std::string() : found->second;
                 };
                 CddbSession session{true, 5};
-                if (!query.hasQueryItem("cmd"))
+                if (!query.count("cmd"))
                     reply.text = "500 Command syntax error." + kCrLf;
                 else if (item("hello").empty())
                     reply.text = "409 No handshake." + kCrLf;
