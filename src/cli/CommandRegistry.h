@@ -31,8 +31,10 @@ struct CommandSummary {
     std::string_view summary;
 };
 inline constexpr std::string_view kWorkflowProgram = "quillon-workflow";
-inline constexpr std::array<CommandSummary, 6> kWorkflowCommands = {{
+inline constexpr std::array<CommandSummary, 8> kWorkflowCommands = {{
+    {"cddb", "look a disc up in a CD database server"},
     {"convert", "convert audio files to the format of the settings"},
+    {"discid", "show the CD database identifier of a disc"},
     {"drives", "list the CD drives and what disc each holds"},
     {"play", "play an audio file or a track of a disc"},
     {"rip", "rip tracks of an audio CD or a disc image"},

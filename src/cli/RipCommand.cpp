@@ -1,12 +1,15 @@
 #include "cd/CDIn.h"
 #include "cli/CommandRegistry.h"
+#include "cli/DiscLookup.h"
 #include "cli/DriveChoice.h"
+#include "cli/JsonText.h"
 #include "cli/OptionParser.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/SetOption.h"
 #include "cli/StopSignals.h"
 #include "cli/TrackList.h"
 #include "codecs/CodecLibraries.h"
+#include "workflow/CddbEntryFill.h"
 #include "workflow/DiscText.h"
 #include "workflow/OutputFileName.h"
 #include "workflow/RipEngine.h"
@@ -24,7 +27,9 @@ const char* const kDescription =
     "folder and file names of the settings (RipToFormat, FilePath, OutputFileNameFormat),\n"
     "titled \"Track n\", and writes a playlist of the ripped tracks when SavePlayList asks\n"
     "for one. Every audio track is ripped unless --tracks names some. A track that fails is\n"
-    "reported and the rip goes on with the next one.\n";
+    "reported and the rip goes on with the next one. With --cddb the disc is looked up in a\n"
+    "CD database server first, and its entry gives the files their names and tags (artist,\n"
+    "album, year, genre and each track's title); the rip does not start without an entry.\n";
 
 // Ticks the rows of the chosen tracks, or of every audio track; prints the error and returns
 // the exit status when a chosen track does not exist or holds data.
@@ -49,10 +54,37 @@ std::optional<int> TickTracks(TCDIn& cdIn, std::vector<RipRow>& rows,
     return std::nullopt;
 }
 
+// Looks the disc up and gives the rows the entry's names and tags; the exit status when there
+// is no entry.
+std::optional<int> NameFromDatabase(TCDIn& cdIn, std::vector<RipRow>& rows,
+                                    const CddbServerChoice& server, const Settings& settings,
+                                    Verbosity verbosity, const StopSignals& signals) {
+    TCddb cddb;
+    if (const auto status = ReadDiscIdentifier("rip", cdIn, cddb)) {
+        return status;
+    }
+    DiscLookupResult result;
+    if (const auto status = LookUpDisc("rip", cddb, server, settings, verbosity, result, [&] {
+            return signals.Received() != 0 ? signals.ExitStatus() : 0;
+        })) {
+        return status;
+    }
+    DiscTags disc;
+    FillFromCddbEntry(result.log, disc, rows);
+    if (verbosity != Verbosity::Quiet) {
+        std::cerr << "Disc " << result.info.DiscId << " (" << TerminalText(result.info.Category)
+                  << "): " << TerminalText(disc.Artist)
+                  << (disc.Album.empty() ? "" : " / " + TerminalText(disc.Album)) << "\n";
+    }
+    return std::nullopt;
+}
+
 int RunRip(const std::vector<std::string>& args) {
     Settings settings = SettingsStore::Load();
     DriveChoice drive;
     std::optional<std::vector<int>> chosen;
+    bool lookUp = false;
+    CddbServerChoice server;
     OptionParser parser("rip", "rip [OPTIONS]", kDescription);
     AddSetOption(parser, settings, "--set RipToFormat=FLAC --set FilePath=/tmp/rip")
         .Value("drive", 'd', "N|FILE", kDriveHelp,
@@ -63,7 +95,10 @@ int RunRip(const std::vector<std::string>& args) {
                    std::string problem;
                    chosen = ParseTrackList(text, problem);
                    return problem;
-               });
+               })
+        .Flag("cddb", 0, "name and tag the files from the disc's CD database entry",
+              [&] { lookUp = true; });
+    server.AddOptions(parser);
     if (const auto status = parser.Parse(args)) {
         return *status;
     }
@@ -87,6 +122,12 @@ int RunRip(const std::vector<std::string>& args) {
     std::vector<RipRow> rows = MakeRipRows(count);
     if (const auto status = TickTracks(*cdIn, rows, chosen)) {
         return *status;
+    }
+    if (lookUp) {
+        if (const auto status =
+                NameFromDatabase(*cdIn, rows, server, settings, parser.Level(), signals)) {
+            return *status;
+        }
     }
     std::vector<double> durations;
     for (const RipRow& row : rows) {

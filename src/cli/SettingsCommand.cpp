@@ -31,6 +31,8 @@ const char* KindName(SettingKind kind) {
         return "list entry";
     case SettingKind::ListPos:
         return "list position";
+    case SettingKind::Server:
+        return "server";
     }
     return "";
 }

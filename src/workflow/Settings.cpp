@@ -1,10 +1,12 @@
 #include "workflow/Settings.h"
 
+#include "workflow/CddbLookup.h"
 #include "workflow/OutputFileName.h"
 
 #include <QSettings>
 #include <QStandardPaths>
 #include <QString>
+#include <algorithm>
 #include <charconv>
 #include <pwd.h>
 #include <unistd.h>
@@ -75,7 +77,8 @@ std::vector<SettingDefinition> BuildTable() {
         {"VBRQuality", K::ListText, "Level 5", QualityLevels()},
         {"OGGCompressionLevel", K::Integer, "75", {}, 10, 100},
         {"WMABitrate", K::ListPos, "9", {}, 0},
-        {"FreeDBServer", K::ListText, CddbServers().front(), CddbServers()},
+        {"FreeDBServer", K::Server, CddbServers().front(), CddbServers()},
+        {"CDDBUserEmail", K::Text, kDefaultCddbEmail, {}},
         {"OutputFileNameFormat", K::ListText, patterns[kDefaultOutputFileNamePattern], patterns},
         {"FilePath", K::Text, MusicFolder(), {}},
         {"ConvFilePath", K::Text, MusicFolder(), {}},
@@ -146,6 +149,7 @@ std::vector<std::string> ValidValues(const SettingDefinition& definition) {
     case SettingKind::Boolean:
         return {"0 (off)", "1 (on)"};
     case SettingKind::ListText:
+    case SettingKind::Server:
         return definition.entries;
     case SettingKind::ListPos: {
         std::vector<std::string> values;
@@ -176,6 +180,8 @@ std::string ValidValuesText(const SettingDefinition& definition) {
             return "a list position, 0 or more";
         }
         break;
+    case SettingKind::Server:
+        return Joined(ValidValues(definition)) + ", or HOST:PORT";
     case SettingKind::Boolean:
     case SettingKind::ListText:
         break;
@@ -201,10 +207,17 @@ SettingCheck CheckSettingValue(const SettingDefinition& definition, const std::s
         break;
     }
     case SettingKind::ListText:
+    case SettingKind::Server:
         for (const auto& entry : entries) {
             if (SameText(entry, value)) {
                 return {entry, {}};
             }
+        }
+        // A server outside the list is given with its port.
+        if (std::string problem; definition.kind == SettingKind::Server &&
+                                 value.find(':') != std::string::npos &&
+                                 CheckServerAddress(value, problem)) {
+            return {value, {}};
         }
         break;
     case SettingKind::ListPos: {
@@ -239,6 +252,29 @@ SettingAssignment ParseSettingAssignment(const std::string& text) {
         assignment.check = CheckSettingValue(*definition, text.substr(eq + 1));
     }
     return assignment;
+}
+
+std::optional<std::string> CheckServerAddress(const std::string& text, std::string& problem) {
+    const size_t colon = text.find(':');
+    const std::string host = text.substr(0, colon);
+    const bool hostValid = !host.empty() && host.front() != '-' && host.front() != '.' &&
+                           std::all_of(host.begin(), host.end(), [](char c) {
+                               return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                                      (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
+                           });
+    if (!hostValid) {
+        problem = "invalid server '" + text + "': '" + host + "' is not a host name";
+        return std::nullopt;
+    }
+    if (colon != std::string::npos) {
+        const std::string port = text.substr(colon + 1);
+        const auto number = ParseInteger(port);
+        if (!number || port.front() == '+' || *number < 1 || *number > 65535) {
+            problem = "invalid server '" + text + "': the port must be a number from 1 to 65535";
+            return std::nullopt;
+        }
+    }
+    return text;
 }
 
 Settings::Settings() {
@@ -297,8 +333,15 @@ int Settings::ListPosition(const std::string& name) const {
 
 std::string Settings::ListText(const std::string& name) const {
     const int position = ListPosition(name);
-    const auto& entries = Definition(name).entries;
-    return position >= 0 && position < static_cast<int>(entries.size()) ? entries[position] : "";
+    const SettingDefinition& definition = Definition(name);
+    const auto& entries = definition.entries;
+    if (position >= 0 && position < static_cast<int>(entries.size())) {
+        return entries[position];
+    }
+    if (definition.kind == SettingKind::Server) {
+        return CheckSettingValue(definition, Raw(name)).value.value_or("");
+    }
+    return "";
 }
 
 Settings SettingsStore::Load() {

@@ -15,6 +15,7 @@ enum class SettingKind {
     Text,     // free text
     ListText, // the text of a list entry, matched without regard to case
     ListPos,  // the 0-based position of a list entry
+    Server,   // a list entry as for ListText, or any server given as HOST:PORT
 };
 
 struct SettingDefinition {
@@ -39,15 +40,17 @@ struct SettingCheck {
 };
 
 // Checks a value against the setting's kind: a list entry (any letter case), a position
-// within its list, an integer within its range, 0 or 1 for a Boolean; any text for Text.
+// within its list, an integer within its range, 0 or 1 for a Boolean; any text for Text; a
+// list entry or HOST:PORT for a server.
 SettingCheck CheckSettingValue(const SettingDefinition& definition, const std::string& value);
 
 // What a setting takes, for messages and lists: "MP3, WMA, OGG, WAV, APE, FLAC",
-// "0 (None), 1 (M3U), 2 (PLS)", "an integer from 10 to 100", "0 (off), 1 (on)", "any text".
+// "0 (None), 1 (M3U), 2 (PLS)", "an integer from 10 to 100", "0 (off), 1 (on)", "any text",
+// "gnudb.gnudb.org, ..., or HOST:PORT".
 std::string ValidValuesText(const SettingDefinition& definition);
 
-// The valid values one by one where a setting has a fixed set of them (lists and Booleans);
-// empty for integers and texts.
+// The valid values one by one where a setting has a fixed set of them (lists and Booleans;
+// the list entries of a server setting); empty for integers and texts.
 std::vector<std::string> ValidValues(const SettingDefinition& definition);
 
 // Reads "NAME=VALUE": the setting's name and its checked value, or the problem (unknown
@@ -57,6 +60,11 @@ struct SettingAssignment {
     SettingCheck check;
 };
 SettingAssignment ParseSettingAssignment(const std::string& text);
+
+// Reads a server as "host" or "host:port": a host name or IPv4 address (letters, digits, ".",
+// "-", "_"), and a port from 1 to 65535. The text as given when it is valid, otherwise
+// nothing with what is wrong in problem.
+std::optional<std::string> CheckServerAddress(const std::string& text, std::string& problem);
 
 // A snapshot of the settings as text values by name, read with the store's rules: a missing
 // or non-numeric integer falls back to its default, a list text that matches no entry selects
@@ -76,7 +84,8 @@ public:
     std::string Text(const std::string& name) const;
     // The selected entry's position in its list, or -1 for no selection.
     int ListPosition(const std::string& name) const;
-    // The selected entry's text as the list spells it, or "" for no selection.
+    // The selected entry's text as the list spells it, or "" for no selection; for a server
+    // setting, a HOST:PORT outside the list as stored.
     std::string ListText(const std::string& name) const;
 
 private:

@@ -200,7 +200,7 @@ TEST(CommandLineTest, StoresCheckedSettingsAndListsThemAsJson) {
     const std::string check = "import json, sys\n"
                               "items = json.load(sys.stdin)\n"
                               "names = [i['name'] for i in items]\n"
-                              "assert len(names) == len(set(names)) == 30, names\n"
+                              "assert len(names) == len(set(names)) == 31, names\n"
                               "rip = next(i for i in items if i['name'] == 'RipToFormat')\n"
                               "assert rip['value'] == 'FLAC' and 'OGG' in rip['values'], rip\n"
                               "print('ok')\n";
@@ -233,6 +233,8 @@ TEST(CommandLineTest, ManualPageAndCompletionAreUsable) {
     EXPECT_EQ("rip\n", complete("quillon ri", 1));
     EXPECT_EQ("--tracks\n", complete("quillon rip --tr", 2));
     EXPECT_EQ("RipToFormat=\n", complete("quillon rip --set Rip", 3));
+    EXPECT_EQ("--protocol\n", complete("quillon cddb --pro", 2));
+    EXPECT_EQ("cddbp\n", complete("quillon rip --cddb --protocol c", 4));
 
     // Its list of setting names is the program's.
     const std::string names = complete("quillon settings get ''", 3);

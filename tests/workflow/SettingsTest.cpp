@@ -16,6 +16,9 @@ TEST(SettingsTest, DefaultsAndFallbacks) {
     EXPECT_EQ(75, s.Integer("OGGCompressionLevel"));
     EXPECT_EQ(4, s.ListPosition("OutputFileNameFormat"));
     EXPECT_EQ('/', s.Text("ConvFilePath").back());
+    EXPECT_EQ("gnudb.gnudb.org", s.ListText("FreeDBServer"));
+    EXPECT_EQ(11u, FindSetting("FreeDBServer")->entries.size());
+    EXPECT_EQ("anonymous@localhost", s.Text("CDDBUserEmail"));
 
     s.Set("Original", "0");
     EXPECT_FALSE(s.Boolean("Original"));
@@ -35,6 +38,10 @@ TEST(SettingsTest, DefaultsAndFallbacks) {
     EXPECT_EQ(-1, s.ListPosition("SavePlayList")) << "beyond the list";
     s.Set("SavePlayList", "2");
     EXPECT_EQ("PLS", s.ListText("SavePlayList"));
+    s.Set("FreeDBServer", "cddb.example.org:8880");
+    EXPECT_EQ("cddb.example.org:8880", s.ListText("FreeDBServer"));
+    s.Set("FreeDBServer", "cddb.example.org");
+    EXPECT_EQ("", s.ListText("FreeDBServer")) << "a server outside the list names its port";
     EXPECT_FALSE(s.Set("NoSuchValue", "1"));
 }
 
@@ -91,6 +98,18 @@ TEST(SettingsTest, ChecksValuesByKind) {
         {"Left", "-20", "-20"},
         {"Left", "2x", nullptr},
         {"ConvFilePath", "/any where/", "/any where/"},
+        {"FreeDBServer", "GNUDB.gnudb.org", "gnudb.gnudb.org"},
+        {"FreeDBServer", "127.0.0.1:8880", "127.0.0.1:8880"},
+        {"FreeDBServer", "my-server.example_1.org:65535", "my-server.example_1.org:65535"},
+        {"FreeDBServer", "cddb.example.org", nullptr},
+        {"FreeDBServer", "host:0", nullptr},
+        {"FreeDBServer", "host:65536", nullptr},
+        {"FreeDBServer", "host:+80", nullptr},
+        {"FreeDBServer", "host:", nullptr},
+        {"FreeDBServer", ":80", nullptr},
+        {"FreeDBServer", "bad host:80", nullptr},
+        {"FreeDBServer", "host/path:80", nullptr},
+        {"FreeDBServer", "-host:80", nullptr},
     };
     for (const auto& c : cases) {
         const SettingCheck check = CheckSettingValue(*FindSetting(c.name), c.value);
