@@ -94,6 +94,16 @@ std::string HelloUserHost(std::string_view emailUser) {
     return std::string(emailUser.substr(0, at)) + ' ' + std::string(emailUser.substr(at + 1));
 }
 
+std::string HelloWord(std::string_view text) {
+    std::string word = text.empty() ? std::string("_") : std::string(text);
+    for (char& c : word) {
+        if (static_cast<unsigned char>(c) <= ' ' || c == '\x7F') {
+            c = '_';
+        }
+    }
+    return word;
+}
+
 std::vector<std::string> SplitLines(std::string_view body) {
     std::vector<std::string> lines;
     size_t start = 0;

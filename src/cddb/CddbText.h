@@ -29,6 +29,11 @@ std::string UrlEncode(std::string_view text);
 // a space and the text after it; empty for an address without "@".
 std::string HelloUserHost(std::string_view emailUser);
 
+// A word of the line-mode hello: that protocol has no escapes, so a space, a line break or
+// another control character, which would split the command or start another, becomes "_", and
+// so does an empty word, which would shift the others.
+std::string HelloWord(std::string_view text);
+
 // The lines of a reply body, split at CR LF, a lone CR or a lone LF; a line end at the very end
 // adds no empty line.
 std::vector<std::string> SplitLines(std::string_view body);

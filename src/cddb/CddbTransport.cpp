@@ -211,8 +211,12 @@ void TCddb::SendCommand(const std::string& command, int state) {
 }
 
 void TCddb::SendHello() {
-    std::string hello = cddb::HelloUserHost(EmailUser);
-    SendCommand("cddb hello " + hello + ' ' + ClientName + ' ' + ClientVersion, 1);
+    const size_t at = EmailUser.rfind('@');
+    const std::string user = at == std::string::npos ? "" : EmailUser.substr(0, at);
+    const std::string host = at == std::string::npos ? "" : EmailUser.substr(at + 1);
+    SendCommand("cddb hello " + cddb::HelloWord(user) + ' ' + cddb::HelloWord(host) + ' ' +
+                    cddb::HelloWord(ClientName) + ' ' + cddb::HelloWord(ClientVersion),
+                1);
 }
 
 void TCddb::SendProto() {

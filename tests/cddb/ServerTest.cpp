@@ -185,6 +185,8 @@ TEST(ServerTest, TalksToALineModeServer) {
     Server server({"--log", QString::fromStdString(log)});
     Client client(TServerType::CDDBP, server.Address("cddbp"));
     client.cddb.Info().Toc = Disc({150, 225});
+    // The line-mode hello has no escapes: a space or line break must not split it.
+    client.cddb.ClientName = "My Client\r\nquit";
     ASSERT_TRUE(client.Connected());
     EXPECT_EQ(17, client.cddb.CommandState());
     struct Step {
@@ -214,7 +216,8 @@ TEST(ServerTest, TalksToALineModeServer) {
     EXPECT_TRUE(client.cddb.HandshakeDone());
     EXPECT_EQ("127.0.0.1", client.cddb.Sites()[1].Site);
     EXPECT_EQ("-", client.cddb.Sites()[1].Location.Latitude);
-    EXPECT_EQ("cddb hello tester example.org Client 1.0\nproto 5\ncddb query 06000502 2 150 300 "
+    EXPECT_EQ("cddb hello tester example.org My_Client__quit 1.0\nproto 5\ncddb query 06000502 2 "
+              "150 300 "
               "7\ncddb read rock 06000502\nsites\nquit\n",
               FileText(log));
 }
