@@ -2,6 +2,10 @@
 
 #include <type_traits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace quillon {
 
 namespace {
@@ -34,6 +38,25 @@ int32_t Sign(int32_t value) {
 int32_t FirstStage(int32_t value, int32_t previous) {
     return value - ((31 * previous) >> 5);
 }
+
+#if defined(__SSE2__)
+// The sum of the lane products of two vectors of four int32, modulo 2^32.
+uint32_t ProductSum(__m128i x, __m128i y) {
+    const __m128i even = _mm_mul_epu32(x, y);
+    const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(x, 32), _mm_srli_epi64(y, 32));
+    const __m128i sum = _mm_add_epi64(even, odd);
+    return static_cast<uint32_t>(
+        _mm_cvtsi128_si32(_mm_add_epi64(sum, _mm_unpackhi_epi64(sum, sum))));
+}
+
+// The weight change for inputs v after a residual: +sign(v) when it was positive, -sign(v)
+// when negative (negative: all ones), none when zero (nonzero: all zeros).
+__m128i Adaptation(__m128i v, __m128i negative, __m128i nonzero) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i sign = _mm_sub_epi32(_mm_cmpgt_epi32(zero, v), _mm_cmpgt_epi32(v, zero));
+    return _mm_and_si128(_mm_sub_epi32(_mm_xor_si128(sign, negative), negative), nonzero);
+}
+#endif
 
 } // namespace
 
@@ -130,13 +153,72 @@ void ApePredictor::Stage(const int32_t* own, const int32_t* cross, int32_t* out,
     crossWeights_[4] = e4;
 }
 
+template <bool Cross>
+void ApePredictor::Stage32(const int32_t* own, const int32_t* cross, int32_t* out, int count) {
+#if defined(__SSE2__)
+    // The same stage with the histories and four weights of each input in vector registers.
+    const __m128i notFirst = _mm_setr_epi32(0, -1, -1, -1);
+    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a_));
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b_));
+    __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ownWeights_));
+    __m128i e = _mm_loadu_si128(reinterpret_cast<const __m128i*>(crossWeights_ + 1));
+    int32_t e0 = crossWeights_[0];
+    int32_t lastOwn = lastOwn_;
+    int32_t lastCross = lastCross_;
+    for (int i = 0; i < count; ++i) {
+        const int32_t filtered = FirstStage(own[i], lastOwn);
+        lastOwn = own[i];
+        // a0, a0 - a1, a1 - a2, a2 - a3
+        const __m128i p = _mm_sub_epi32(_mm_shuffle_epi32(a, _MM_SHUFFLE(2, 1, 0, 0)),
+                                        _mm_and_si128(a, notFirst));
+        const uint32_t pa = ProductSum(c, p);
+        uint32_t pb = 0;
+        int32_t crossFiltered = 0;
+        __m128i q = _mm_setzero_si128();
+        if constexpr (Cross) {
+            crossFiltered = FirstStage(cross[i], lastCross);
+            lastCross = cross[i];
+            const __m128i next =
+                _mm_or_si128(_mm_slli_si128(b, 4), _mm_cvtsi32_si128(crossFiltered));
+            q = _mm_sub_epi32(next, b); // the differences, newest first
+            b = next;
+            pb =
+                static_cast<uint32_t>(e0) * static_cast<uint32_t>(crossFiltered) + ProductSum(e, q);
+        }
+        const auto sum =
+            static_cast<int32_t>(pa + static_cast<uint32_t>(static_cast<int32_t>(pb) >> 1));
+        const auto residual = static_cast<int32_t>(static_cast<uint32_t>(filtered) -
+                                                   static_cast<uint32_t>(sum >> 10));
+        out[i] = residual;
+
+        const __m128i negative = _mm_set1_epi32(-(residual < 0));
+        const __m128i nonzero = _mm_set1_epi32(-(residual != 0));
+        c = _mm_add_epi32(c, Adaptation(p, negative, nonzero));
+        if constexpr (Cross) {
+            e = _mm_add_epi32(e, Adaptation(q, negative, nonzero));
+            e0 += Sign(residual) * Sign(crossFiltered);
+        }
+        a = _mm_or_si128(_mm_slli_si128(a, 4), _mm_cvtsi32_si128(filtered));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(a_), a);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(b_), b);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(ownWeights_), c);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(crossWeights_ + 1), e);
+    crossWeights_[0] = e0;
+    lastOwn_ = lastOwn;
+    lastCross_ = lastCross;
+#else
+    Stage<false, Cross>(own, cross, out, count);
+#endif
+}
+
 void ApePredictor::Process(const int32_t* own, const int32_t* cross, int32_t* out, int count) {
     if (cross == nullptr) {
-        Stage<false, false>(own, cross, out, count);
+        Stage32<false>(own, cross, out, count);
     } else if (wide_) {
         Stage<true, true>(own, cross, out, count);
     } else {
-        Stage<false, true>(own, cross, out, count);
+        Stage32<true>(own, cross, out, count);
     }
     for (auto& filter : filters_) {
         filter->Process(out, count);

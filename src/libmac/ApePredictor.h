@@ -29,6 +29,9 @@ public:
 private:
     template <bool Wide, bool Cross>
     void Stage(const int32_t* own, const int32_t* cross, int32_t* out, int count);
+    // Stage with 32-bit arithmetic, vectorised where the processor allows.
+    template <bool Cross>
+    void Stage32(const int32_t* own, const int32_t* cross, int32_t* out, int count);
 
     std::vector<std::unique_ptr<ApeNNFilter>> filters_;
     bool wide_ = false;
