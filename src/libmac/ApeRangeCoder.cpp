@@ -16,6 +16,27 @@ constexpr uint32_t kEscape = 63;
 
 } // namespace
 
+void ApeRangeCoder::EmitCarry(bool carry) {
+    out_.Put(static_cast<uint8_t>(cache_ + (carry ? 1 : 0)));
+    for (; pending_ > 0; --pending_) {
+        out_.Put(carry ? 0x00 : 0xFF);
+    }
+}
+
+void ApeRangeCoder::Shift() {
+    if (low_ < 0x7F800000u) {
+        EmitCarry(false);
+        cache_ = static_cast<uint8_t>(low_ >> 23);
+    } else if (low_ >= 0x80000000u) {
+        EmitCarry(true);
+        cache_ = static_cast<uint8_t>(low_ >> 23);
+    } else {
+        ++pending_;
+    }
+    low_ = (low_ << 8) & 0x7FFFFFFFu;
+    range_ <<= 8;
+}
+
 void ApeRangeCoder::Start() {
     low_ = 0;
     range_ = 1u << 31;
@@ -33,6 +54,16 @@ inline void ApeRangeCoder::EncodeResidual(uint32_t& ksum, int32_t residual) {
     const uint32_t base = x - overflow * pivot;
     ksum += ((x + 1) / 2) - ((ksum + 16) / 32);
 
+    if (overflow < 21 && pivot < 65536) [[likely]] {
+        EncodeShift16(kOverflowStart[overflow],
+                      kOverflowStart[overflow + 1] - kOverflowStart[overflow]);
+        EncodeTotal(base, pivot);
+    } else {
+        EncodeUncommon(overflow, base, pivot);
+    }
+}
+
+void ApeRangeCoder::EncodeUncommon(uint32_t overflow, uint32_t base, uint32_t pivot) {
     if (overflow < 21) {
         EncodeShift16(kOverflowStart[overflow],
                       kOverflowStart[overflow + 1] - kOverflowStart[overflow]);

@@ -31,25 +31,10 @@ private:
         }
     }
     // Moves the top byte of low out: held back while a carry could still change it.
-    void Shift() {
-        if (low_ < 0x7F800000u) {
-            EmitCarry(false);
-            cache_ = static_cast<uint8_t>(low_ >> 23);
-        } else if (low_ >= 0x80000000u) {
-            EmitCarry(true);
-            cache_ = static_cast<uint8_t>(low_ >> 23);
-        } else {
-            ++pending_;
-        }
-        low_ = (low_ << 8) & 0x7FFFFFFFu;
-        range_ <<= 8;
-    }
-    void EmitCarry(bool carry) {
-        out_.Put(static_cast<uint8_t>(cache_ + (carry ? 1 : 0)));
-        for (; pending_ > 0; --pending_) {
-            out_.Put(carry ? 0x00 : 0xFF);
-        }
-    }
+    void Shift();
+    void EmitCarry(bool carry);
+    // The overflow escapes and pivots beyond 16 bits.
+    void EncodeUncommon(uint32_t overflow, uint32_t base, uint32_t pivot);
     void EncodeShift16(uint32_t start, uint32_t width) {
         Normalize();
         const uint32_t q = range_ >> 16;
