@@ -1,13 +1,16 @@
 #include "libmac/ApeFrameEncoder.h"
 
 #include <algorithm>
+#include <atomic>
+#include <semaphore>
+#include <thread>
 
 namespace quillon {
 
 namespace {
 
 // Samples predicted per pass, so that each filter runs over a stretch while its state is hot.
-constexpr int kChunk = 4096;
+constexpr int kChunk = 8192;
 
 constexpr uint32_t kSpecialCodesFollow = 0x80000000u;
 constexpr uint32_t kSilentFirst = 1;  // mono silence, or the first channel of stereo
@@ -23,8 +26,13 @@ bool AllZero(const int32_t* samples, int count) {
 
 ApeFrameEncoder::ApeFrameEncoder(int compressionLevel, int channels, ApeWordStream& out)
     : level_(compressionLevel), channels_(channels), out_(out), coder_(out),
-      predictorX_(compressionLevel), predictorY_(compressionLevel), cross_(kChunk),
-      residualX_(kChunk), residualY_(kChunk) {}
+      predictorX_(compressionLevel), predictorY_(compressionLevel) {
+    for (Slot& slot : slots_) {
+        slot.cross.resize(kChunk);
+        slot.x.resize(kChunk);
+        slot.y.resize(kChunk);
+    }
+}
 
 void ApeFrameEncoder::PutWord(uint32_t word) {
     for (int shift = 24; shift >= 0; shift -= 8) {
@@ -60,11 +68,12 @@ void ApeFrameEncoder::Encode(int32_t* first0, int32_t* first1, int blocks, uint3
 void ApeFrameEncoder::EncodeMono(const int32_t* samples, int blocks) {
     predictorX_.Reset(false);
     uint32_t ksum = kKsumStart;
-    for (int start = 0; start < blocks; start += kChunk) {
-        const int n = std::min(kChunk, blocks - start);
-        predictorX_.Process(samples + start, nullptr, residualX_.data(), n);
-        coder_.Encode(ksum, residualX_.data(), n);
-    }
+    Pipeline(
+        blocks,
+        [&](Slot& slot, int start, int n) {
+            predictorX_.Process(samples + start, nullptr, slot.x.data(), n);
+        },
+        [&](const Slot& slot, int n) { coder_.Encode(ksum, slot.x.data(), n); });
 }
 
 void ApeFrameEncoder::EncodeStereo(int32_t* first0, int32_t* first1, int blocks) {
@@ -82,15 +91,54 @@ void ApeFrameEncoder::EncodeStereo(int32_t* first0, int32_t* first1, int blocks)
     predictorY_.Reset(wide);
     uint32_t ksumX = kKsumStart;
     uint32_t ksumY = kKsumStart;
-    for (int start = 0; start < blocks; start += kChunk) {
-        const int n = std::min(kChunk, blocks - start);
-        // The difference is predicted from the previous mid value, the mid value from the
-        // difference of the same block.
-        cross_[0] = start == 0 ? 0 : mid[start - 1];
-        std::copy(mid + start, mid + start + n - 1, cross_.begin() + 1);
-        predictorX_.Process(difference + start, cross_.data(), residualX_.data(), n);
-        predictorY_.Process(mid + start, difference + start, residualY_.data(), n);
-        coder_.EncodeAlternating(ksumX, residualX_.data(), ksumY, residualY_.data(), n);
+    Pipeline(
+        blocks,
+        [&](Slot& slot, int start, int n) {
+            // The difference is predicted from the previous mid value, the mid value from the
+            // difference of the same block.
+            slot.cross[0] = start == 0 ? 0 : mid[start - 1];
+            std::copy(mid + start, mid + start + n - 1, slot.cross.begin() + 1);
+            predictorX_.Process(difference + start, slot.cross.data(), slot.x.data(), n);
+            predictorY_.Process(mid + start, difference + start, slot.y.data(), n);
+        },
+        [&](const Slot& slot, int n) {
+            coder_.EncodeAlternating(ksumX, slot.x.data(), ksumY, slot.y.data(), n);
+        });
+}
+
+void ApeFrameEncoder::Pipeline(int blocks, const std::function<void(Slot&, int, int)>& predict,
+                               const std::function<void(const Slot&, int)>& code) {
+    const int chunks = (blocks + kChunk - 1) / kChunk;
+    const auto count = [blocks](int chunk) { return std::min(kChunk, blocks - chunk * kChunk); };
+    if (chunks == 1) {
+        predict(slots_[0], 0, blocks);
+        code(slots_[0], blocks);
+        return;
+    }
+    // Prediction runs ahead on a thread of its own, by up to kSlots chunks.
+    std::counting_semaphore<> free(kSlots);
+    std::counting_semaphore<> ready(0);
+    std::atomic<bool> cancel = false;
+    std::jthread predictor([&] {
+        for (int chunk = 0; chunk < chunks; ++chunk) {
+            free.acquire();
+            if (cancel) {
+                return;
+            }
+            predict(slots_[chunk % kSlots], chunk * kChunk, count(chunk));
+            ready.release();
+        }
+    });
+    try {
+        for (int chunk = 0; chunk < chunks; ++chunk) {
+            ready.acquire();
+            code(slots_[chunk % kSlots], count(chunk));
+            free.release();
+        }
+    } catch (...) {
+        cancel = true;
+        free.release(kSlots); // the thread ends at its next chunk; predictor joins it
+        throw;
     }
 }
 

@@ -5,6 +5,7 @@
 #include "libmac/ApeWordStream.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace quillon {
@@ -21,8 +22,20 @@ public:
     void Encode(int32_t* first0, int32_t* first1, int blocks, uint32_t crc);
 
 private:
+    // The residuals of one stretch of a frame: cross-channel input and the coded channels.
+    struct Slot {
+        std::vector<int32_t> cross;
+        std::vector<int32_t> x;
+        std::vector<int32_t> y;
+    };
+    static constexpr int kSlots = 4;
+
     void EncodeMono(const int32_t* samples, int blocks);
     void EncodeStereo(int32_t* first0, int32_t* first1, int blocks);
+    // Predicts a frame stretch by stretch into the slots while the range coder codes the
+    // stretches done, the two side by side (the prediction on a thread of its own).
+    void Pipeline(int blocks, const std::function<void(Slot&, int start, int count)>& predict,
+                  const std::function<void(const Slot&, int count)>& code);
     void PutWord(uint32_t word);
 
     int level_;
@@ -31,9 +44,7 @@ private:
     ApeRangeCoder coder_;
     ApePredictor predictorX_; // mono, or the difference of stereo
     ApePredictor predictorY_; // the mid value of stereo
-    std::vector<int32_t> cross_;
-    std::vector<int32_t> residualX_;
-    std::vector<int32_t> residualY_;
+    Slot slots_[kSlots];
 };
 
 } // namespace quillon
