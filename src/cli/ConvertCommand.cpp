@@ -25,8 +25,8 @@ const char* const kDescription =
     "names of the settings, with their tags, and writes a playlist when the settings\n"
     "ask for one. Outputs are numbered by the position of their input on the command\n"
     "line. Existing outputs are overwritten unless --no-clobber is given. Inputs are MP3,\n"
-    "WMA, Ogg Vorbis, FLAC and WAV files; FFmpeg decodes MP3, WMA and the WAV codings\n"
-    "the program does not read itself.\n";
+    "WMA, Ogg Vorbis, FLAC, Monkey's Audio (APE) and WAV files; FFmpeg decodes MP3, WMA\n"
+    "and the WAV codings the program does not read itself.\n";
 
 // The format an output file name asks for by its extension: "" without one.
 std::optional<std::string> FormatOfName(const std::string& fileName, std::string& problem) {
