@@ -109,7 +109,15 @@ typedef void (*APE_PROGRESS_CALLBACK)(int percentageDone);
 
 // Streaming compression: Create, Start, then LockBuffer/UnlockBuffer (or AddData) as often as
 // needed, Finish, Destroy. maxAudioBytes may be -1 (unknown): the header and seek table are
-// completed by Finish. Kill abandons the output and removes the file.
+// completed by Finish. The file is written beside the target under a temporary name and takes
+// the target's place at Finish; Kill, or Destroy without Finish, abandons it and leaves an
+// older file of that name untouched.
+// Start: 1005/1006/1007 for a format it cannot store (8, 16 or 24 bits, a sample rate above 0,
+// 1 or 2 channels), 1003 when the output cannot be created, 1012 for other bad arguments
+// (level not 1000-5000 in steps of 1000, block align not channels x bytes per sample).
+// UnlockBuffer/AddData: 5000 for more bytes than LockBuffer offered (or a negative count),
+// 6000 beyond maxAudioBytes; both leave the run going. Any other failure ends the run and is
+// returned by the calls after it.
 APE_COMPRESS_HANDLE c_APECompress_Create(int* errorCode);
 void c_APECompress_Destroy(APE_COMPRESS_HANDLE handle);
 int c_APECompress_Start(APE_COMPRESS_HANDLE handle, const char* outputFileName,
@@ -119,6 +127,11 @@ int c_APECompress_AddData(APE_COMPRESS_HANDLE handle, unsigned char* data, int b
 int c_APECompress_GetBufferBytesAvailable(APE_COMPRESS_HANDLE handle); // a byte count
 unsigned char* c_APECompress_LockBuffer(APE_COMPRESS_HANDLE handle, int* bytesAvailable);
 int c_APECompress_UnlockBuffer(APE_COMPRESS_HANDLE handle, int bytesAdded, int process);
+// Finish: terminatingData (terminatingBytes) is stored after the frames, its first
+// wavTerminatingBytes being the WAV file's own tail. An incomplete last block is dropped. With no
+// samples at all the file is still written: the 76 bytes of descriptor and header with 0 total
+// frames and 0 final-frame blocks, no seek table and no frames. FFmpeg refuses such a file, so
+// a decoder must read the header itself and report it as empty (0 blocks) without error.
 int c_APECompress_Finish(APE_COMPRESS_HANDLE handle, unsigned char* terminatingData,
                          int terminatingBytes, int wavTerminatingBytes);
 int c_APECompress_Kill(APE_COMPRESS_HANDLE handle);
