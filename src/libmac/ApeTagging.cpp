@@ -3,12 +3,20 @@
 #include "platform/FileStream.h"
 #include "tags/APEtag.h"
 #include "tags/ID3v1.h"
+#include "tags/TagFileRewrite.h"
 #include "tags/TagTextRules.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <unistd.h>
+#include <vector>
 
 namespace {
+
+// Files shorter than this are tagged through a scratch copy (WriteShortFile).
+constexpr int64_t kPadding = 128;
 
 // The seven texts of a TagFileSimple call.
 struct Fields {
@@ -43,6 +51,48 @@ int WriteFields(Tag& tag, const std::string& fileName, const Fields& f, bool cle
     return tag.WriteTag(fileName) ? MAC_OK : MAC_ERROR_IO_WRITE;
 }
 
+// The tag layer takes no file shorter than an ID3v1 tag, but the file of an empty input is
+// shorter (a header only). Such a file is tagged as a scratch copy behind 128 zero bytes, which
+// hold no tag, and the copy's tail then becomes the file's new content.
+int WriteShortFile(const std::string& fileName, const Fields& fields, bool clearFirst) {
+    std::vector<uint8_t> bytes(kPadding, 0);
+    {
+        quillon::FileStream file(fileName, quillon::FileStream::Mode::Read);
+        std::vector<uint8_t> content(static_cast<size_t>(file.Size()));
+        if (file.Read(content.data(), content.size()) != content.size()) {
+            return MAC_ERROR_IO_READ;
+        }
+        bytes.insert(bytes.end(), content.begin(), content.end());
+    }
+    std::string scratch = (std::filesystem::temp_directory_path() / "quillon-tag-XXXXXX").string();
+    const int fd = mkstemp(scratch.data());
+    if (fd < 0) {
+        return MAC_ERROR_IO_WRITE;
+    }
+    struct Remover {
+        const std::string& name;
+        ~Remover() { std::filesystem::remove(name); }
+    } remover{scratch};
+    const bool written =
+        write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    close(fd);
+    if (!written) {
+        return MAC_ERROR_IO_WRITE;
+    }
+    quillon::TAPEtag tag;
+    const int code = WriteFields(tag, scratch, fields, clearFirst);
+    if (code != MAC_OK) {
+        return code;
+    }
+    const bool replaced = quillon::RewriteThroughTempFile(
+        fileName, [&](quillon::Stream&, quillon::TagRewriteOutput& output) {
+            quillon::FileStream tagged(scratch, quillon::FileStream::Mode::Read);
+            output.CopyRange(tagged, kPadding, tagged.Size() - kPadding);
+            return true;
+        });
+    return replaced ? MAC_OK : MAC_ERROR_IO_WRITE;
+}
+
 } // namespace
 
 extern "C" {
@@ -63,6 +113,9 @@ MACDLL_EXPORT int TagFileSimple(const char* fileName, const char* artist, const 
         if (useOldID3 != 0) {
             quillon::TID3v1 tag;
             return WriteFields(tag, fileName, fields, clearFirst != 0);
+        }
+        if (std::filesystem::file_size(fileName) < kPadding) {
+            return WriteShortFile(fileName, fields, clearFirst != 0);
         }
         quillon::TAPEtag tag;
         return WriteFields(tag, fileName, fields, clearFirst != 0);
