@@ -10,7 +10,9 @@ namespace quillon {
 
 namespace {
 
-// The library's whole published interface, resolved by name; the components call a part.
+// The library's whole published interface, resolved by name; the components call a part. It
+// stays mapped when released: what it keeps for the process (the FFmpeg tables, the files it
+// is still to remove) must outlive the release at exit.
 std::unique_ptr<CodecLibrary> OpenMac() {
     return std::make_unique<CodecLibrary>(LibraryId::Mac,
                                           std::initializer_list<const char*>{
@@ -41,7 +43,8 @@ std::unique_ptr<CodecLibrary> OpenMac() {
                                               "c_APEDecompress_GetData",
                                               "c_APEDecompress_GetInfo",
                                               "c_APEDecompress_Seek",
-                                          });
+                                          },
+                                          true);
 }
 
 struct MacState {

@@ -60,29 +60,36 @@ int ApeDecoder::Open(const std::string& fileName) {
 int ApeDecoder::ReadHeader(const std::string& fileName) {
     std::vector<uint8_t> start(kMaxDescriptorBytes + kHeaderBytes);
     size_t got = 0;
+    int64_t fileSize = 0;
     try {
         FileStream file(fileName, FileStream::Mode::Read);
         if (file.IsFolder()) {
             return MAC_ERROR_INVALID_INPUT_FILE;
         }
+        fileSize = file.Size();
         got = file.Read(start.data(), start.size());
     } catch (const std::exception&) {
         return MAC_ERROR_INVALID_INPUT_FILE;
     }
-    if (got < 8 || std::memcmp(start.data(), "MAC ", 4) != 0) {
+    if (got < 32 || std::memcmp(start.data(), "MAC ", 4) != 0) {
         return MAC_ERROR_INVALID_INPUT_FILE;
     }
+    // A frame count the file cannot hold would have FFmpeg allocate and fill tables for it.
     if (static_cast<int>(LE16(&start[4])) < kFirstDescriptorVersion) {
-        return MAC_OK; // older layouts are left to FFmpeg entirely
+        return LE32(&start[24]) <= fileSize ? MAC_OK : MAC_ERROR_INVALID_INPUT_FILE;
     }
-    const size_t descriptorBytes = got >= 12 ? LE32(&start[8]) : 0;
-    if (descriptorBytes < 12 || descriptorBytes > kMaxDescriptorBytes ||
+    const size_t descriptorBytes = LE32(&start[8]);
+    if (descriptorBytes < 32 || descriptorBytes > kMaxDescriptorBytes ||
         descriptorBytes + kHeaderBytes > got) {
         return MAC_ERROR_INVALID_INPUT_FILE;
     }
     const uint8_t* header = &start[descriptorBytes];
-    if (LE32(header + 12) != 0) {
-        return MAC_OK;
+    const uint32_t totalFrames = LE32(header + 12);
+    const uint32_t seekTableBytes = LE32(&start[16]);
+    if (totalFrames != 0) {
+        return seekTableBytes <= fileSize && totalFrames <= seekTableBytes / 4
+                   ? MAC_OK
+                   : MAC_ERROR_INVALID_INPUT_FILE;
     }
     // No frames: the format is all there is to know.
     empty_ = true;
