@@ -24,6 +24,76 @@ constexpr int kFirstDescriptorVersion = 3980;
 constexpr size_t kHeaderBytes = 24;
 constexpr size_t kMaxDescriptorBytes = 1024;
 
+// Every frame must start inside the file, in order: FFmpeg sizes frames (and allocates their
+// packets) from these offsets.
+int CheckSeekTable(const std::string& fileName, int64_t offset, uint32_t frames, int64_t fileSize) {
+    std::vector<uint8_t> table(static_cast<size_t>(frames) * 4);
+    try {
+        FileStream file(fileName, FileStream::Mode::Read);
+        file.SetPosition(offset);
+        if (file.Read(table.data(), table.size()) != table.size()) {
+            return MAC_ERROR_INVALID_INPUT_FILE;
+        }
+    } catch (const std::exception&) {
+        return MAC_ERROR_INVALID_INPUT_FILE;
+    }
+    int64_t previous = offset + static_cast<int64_t>(table.size());
+    for (uint32_t i = 0; i < frames; ++i) {
+        const int64_t position = LE32(&table[static_cast<size_t>(i) * 4]);
+        if (position < previous || position >= fileSize) {
+            return MAC_ERROR_INVALID_INPUT_FILE;
+        }
+        previous = position;
+    }
+    return MAC_OK;
+}
+
+// FFmpeg reads an APE tag at the very end of the file and allocates each item's stated size
+// before reading it; items larger than the tag are refused here instead.
+bool TailTagFits(const std::string& fileName, int64_t fileSize) {
+    constexpr int64_t kFooter = 32;
+    if (fileSize < kFooter) {
+        return true;
+    }
+    try {
+        FileStream file(fileName, FileStream::Mode::Read);
+        uint8_t footer[kFooter];
+        file.SetPosition(fileSize - kFooter);
+        if (file.Read(footer, sizeof footer) != sizeof footer ||
+            std::memcmp(footer, "APETAGEX", 8) != 0) {
+            return true;
+        }
+        const int64_t tagSize = LE32(footer + 12);
+        const uint32_t count = LE32(footer + 16);
+        if (tagSize < kFooter || tagSize > fileSize) {
+            return false;
+        }
+        std::vector<uint8_t> items(static_cast<size_t>(tagSize - kFooter));
+        file.SetPosition(fileSize - tagSize);
+        if (file.Read(items.data(), items.size()) != items.size()) {
+            return false;
+        }
+        size_t at = 0;
+        for (uint32_t i = 0; i < count && at < items.size(); ++i) {
+            if (items.size() - at < 8) {
+                return false;
+            }
+            const size_t valueSize = LE32(&items[at]);
+            at += 8;
+            while (at < items.size() && items[at] != 0) {
+                ++at;
+            }
+            if (at >= items.size() || valueSize > items.size() - at - 1) {
+                return false;
+            }
+            at += 1 + valueSize;
+        }
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 } // namespace
 
 struct ApeDecoder::Handles {
@@ -76,7 +146,9 @@ int ApeDecoder::ReadHeader(const std::string& fileName) {
     }
     // A frame count the file cannot hold would have FFmpeg allocate and fill tables for it.
     if (static_cast<int>(LE16(&start[4])) < kFirstDescriptorVersion) {
-        return LE32(&start[24]) <= fileSize ? MAC_OK : MAC_ERROR_INVALID_INPUT_FILE;
+        return LE32(&start[24]) <= fileSize && TailTagFits(fileName, fileSize)
+                   ? MAC_OK
+                   : MAC_ERROR_INVALID_INPUT_FILE;
     }
     const size_t descriptorBytes = LE32(&start[8]);
     if (descriptorBytes < 32 || descriptorBytes > kMaxDescriptorBytes ||
@@ -86,10 +158,14 @@ int ApeDecoder::ReadHeader(const std::string& fileName) {
     const uint8_t* header = &start[descriptorBytes];
     const uint32_t totalFrames = LE32(header + 12);
     const uint32_t seekTableBytes = LE32(&start[16]);
+    if (!TailTagFits(fileName, fileSize)) {
+        return MAC_ERROR_INVALID_INPUT_FILE;
+    }
     if (totalFrames != 0) {
-        return seekTableBytes <= fileSize && totalFrames <= seekTableBytes / 4
-                   ? MAC_OK
-                   : MAC_ERROR_INVALID_INPUT_FILE;
+        if (seekTableBytes > fileSize || totalFrames > seekTableBytes / 4) {
+            return MAC_ERROR_INVALID_INPUT_FILE;
+        }
+        return CheckSeekTable(fileName, descriptorBytes + LE32(&start[12]), totalFrames, fileSize);
     }
     // No frames: the format is all there is to know.
     empty_ = true;

@@ -123,12 +123,12 @@ TEST_F(ApeCodecInteropTest, DamagedFilesRaiseTheLibraryText) {
         const char* error;
     } cases[] = {
         {"truncated", std::vector<uint8_t>(good.begin(), good.begin() + good.size() * 3 / 5),
-         "MACDll error: decompressing frame"},
+         "MACDll error: invalid input file"},
         {"garbled", garbled(), "MACDll error: decompressing frame"},
         {"header only", std::vector<uint8_t>(good.begin(), good.begin() + 60),
          "MACDll error: invalid input file"},
         {"no frames left", std::vector<uint8_t>(good.begin(), good.begin() + 300),
-         "MACDll error: decompressing frame"},
+         "MACDll error: invalid input file"},
         {"not ape", std::vector<uint8_t>(1000, 'M'), "MACDll error: invalid input file"},
     };
     for (const auto& c : cases) {
