@@ -27,8 +27,8 @@ const char* const kDescription =
     "settings, with their tags, several at once (--jobs), and writes a playlist when\n"
     "the settings ask for one. Outputs are numbered by the position of their input on\n"
     "the command line. Existing outputs are overwritten unless --no-clobber is given.\n"
-    "Inputs are MP3, WMA, Ogg Vorbis, FLAC and WAV files; FFmpeg decodes MP3, WMA and\n"
-    "the WAV codings the program does not read itself.\n";
+    "Inputs are MP3, WMA, Ogg Vorbis, FLAC, Monkey's Audio (APE) and WAV files; FFmpeg\n"
+    "decodes MP3, WMA and the WAV codings the program does not read itself.\n";
 
 // The format an output file name asks for by its extension: "" without one.
 std::optional<std::string> FormatOfName(const std::string& fileName, std::string& problem) {

@@ -1,6 +1,7 @@
 #include "codecs/CodecLibraries.h"
 
 #include "codecs/FlacLibrary.h"
+#include "codecs/MacLibrary.h"
 #include "codecs/VorbisLibrary.h"
 
 namespace quillon {
@@ -8,11 +9,13 @@ namespace quillon {
 void LoadCodecLibraries() {
     VorbisLibraries::Load();
     FlacLibrary::Load();
+    MacLibrary::Load();
 }
 
 void UnloadCodecLibraries() {
     VorbisLibraries::Unload();
     FlacLibrary::Unload();
+    MacLibrary::Unload();
 }
 
 } // namespace quillon

@@ -4,8 +4,8 @@
 
 namespace quillon {
 
-CodecLibrary::CodecLibrary(LibraryId id, std::initializer_list<const char*> names)
-    : library_(LibraryNames::LoadPath(id)) {
+CodecLibrary::CodecLibrary(LibraryId id, std::initializer_list<const char*> names, bool keepLoaded)
+    : library_(LibraryNames::LoadPath(id), keepLoaded) {
     entries_.reserve(names.size());
     for (const char* name : names) {
         entries_.emplace_back(name, library_.Symbol(name));

@@ -15,7 +15,8 @@ namespace quillon {
 // resolved by name into a table. A name the library lacks leaves its entry empty.
 class CodecLibrary {
 public:
-    CodecLibrary(LibraryId id, std::initializer_list<const char*> names);
+    // keepLoaded: the library stays mapped after release (DynamicLibrary).
+    CodecLibrary(LibraryId id, std::initializer_list<const char*> names, bool keepLoaded = false);
     CodecLibrary(const CodecLibrary&) = delete;
     CodecLibrary& operator=(const CodecLibrary&) = delete;
 

@@ -1,6 +1,7 @@
 #include "workflow/CodecSinkSetup.h"
 
 #include "codecs/FLACOut.h"
+#include "codecs/MACOut.h"
 #include "codecs/MP3Out.h"
 #include "codecs/VorbisOut.h"
 #include "codecs/WMAOut.h"
@@ -125,6 +126,23 @@ std::unique_ptr<TPcmFileOut> MakeWmaSink(const SinkRequest& request, const Setti
     sink->SetId3TagArtist(request.tags.Artist);
     sink->SetId3TagAlbum(request.tags.Album);
     sink->SetId3TagYear(request.tags.Year);
+    sink->SetId3TagComment(request.tags.Comment);
+    sink->SetId3TagGenre(request.tags.Genre);
+    return sink;
+}
+
+std::unique_ptr<TPcmFileOut> MakeApeSink(const SinkRequest& request, const Settings& settings) {
+    auto sink = std::make_unique<TMACOut>();
+    sink->SetFileName(request.fileName);
+    const int position = settings.ListPosition("APECompressionLevel");
+    if (position >= 0) {
+        sink->SetCompressionLevel(position * 1000 + 1000);
+    }
+    sink->SetId3TagTitle(request.tags.Title);
+    sink->SetId3TagArtist(request.tags.Artist);
+    sink->SetId3TagAlbum(request.tags.Album);
+    sink->SetId3TagYear(request.tags.Year);
+    sink->SetId3TagTrack(std::to_string(request.trackNumber));
     sink->SetId3TagComment(request.tags.Comment);
     sink->SetId3TagGenre(request.tags.Genre);
     return sink;

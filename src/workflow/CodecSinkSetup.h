@@ -16,6 +16,9 @@ std::unique_ptr<TPcmFileOut> MakeVorbisSink(const SinkRequest& request, const Se
 // The "WMA" sink: the profile at the "WMABitrate" position of the profile list, the six tags
 // (no track number).
 std::unique_ptr<TPcmFileOut> MakeWmaSink(const SinkRequest& request, const Settings& settings);
+// The "APE" sink: the level at the "APECompressionLevel" position ("FAST" 1000 … "EXTRA HIGH"
+// 4000), the seven tags with the request's track number.
+std::unique_ptr<TPcmFileOut> MakeApeSink(const SinkRequest& request, const Settings& settings);
 // The "FLAC" sink: the file name only; FLAC files get no tags.
 std::unique_ptr<TPcmFileOut> MakeFlacSink(const SinkRequest& request);
 

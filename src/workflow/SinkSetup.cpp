@@ -2,10 +2,10 @@
 
 #include "codecs/DX9In.h"
 #include "codecs/FLACIn.h"
+#include "codecs/MACIn.h"
 #include "codecs/VorbisIn.h"
 #include "codecs/WaveIn.h"
 #include "codecs/WaveOut.h"
-#include "core/PcmException.h"
 #include "workflow/CodecSinkSetup.h"
 
 #include <algorithm>
@@ -75,6 +75,9 @@ std::unique_ptr<TPcmFileOut> MakeSink(const SinkRequest& request, const Settings
     if (request.format == "WMA") {
         return MakeWmaSink(request, settings);
     }
+    if (request.format == "APE") {
+        return MakeApeSink(request, settings);
+    }
     return nullptr;
 }
 
@@ -90,7 +93,7 @@ std::unique_ptr<TPcmFileIn> MakeSource(const std::string& fileName) {
     } else if (extension == ".MP3" || extension == ".WMA") {
         source = std::make_unique<TDX9In>();
     } else if (extension == ".APE") {
-        throw EPcmException("Input from APE is not available yet");
+        source = std::make_unique<TMACIn>();
     }
     if (source) {
         source->SetFileName(fileName);

@@ -38,9 +38,9 @@ std::unique_ptr<TPcmFileOut> MakeSink(const SinkRequest& request, const Settings
 std::string MissingSinkMessage(const SinkRequest& request, const Settings& settings);
 
 // The file source for a file, chosen by its extension (compared in upper case): the WAV
-// reader, or FFmpeg for WAV codings the reader does not decode; the Vorbis and FLAC readers;
-// FFmpeg for MP3 and WMA. nullptr when no source reads that kind of file; raises
-// EPcmException for a kind whose source this build lacks.
+// reader, or FFmpeg for WAV codings the reader does not decode; the Vorbis, FLAC and Monkey's
+// Audio readers; FFmpeg for MP3 and WMA. nullptr when no source reads that kind of file;
+// raises EPcmException when the codec library of its kind is not loaded.
 std::unique_ptr<TPcmFileIn> MakeSource(const std::string& fileName);
 
 // The extension of a file name in upper case, with its dot (".FLAC"), or "" without one.

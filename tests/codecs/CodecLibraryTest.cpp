@@ -2,6 +2,8 @@
 #include "codecs/FLACIn.h"
 #include "codecs/FLACOut.h"
 #include "codecs/LameLibrary.h"
+#include "codecs/MACIn.h"
+#include "codecs/MACOut.h"
 #include "codecs/MP3Out.h"
 #include "codecs/VorbisIn.h"
 #include "codecs/VorbisOut.h"
@@ -37,6 +39,8 @@ TEST(CodecLibraryTest, EachComponentRefusesConstructionWithoutItsLibrary) {
         {LibraryId::Vorbis, [] { TVorbisOut sink; }},
         {LibraryId::VorbisFile, [] { TVorbisIn source; }},
         {LibraryId::VorbisEnc, [] { TVorbisOut sink; }},
+        {LibraryId::Mac, [] { TMACOut sink; }},
+        {LibraryId::Mac, [] { TMACIn source; }},
     };
     for (const Case& c : cases) {
         {

@@ -1,4 +1,5 @@
 #include "codecs/FLACOut.h"
+#include "codecs/MACOut.h"
 #include "codecs/MP3Out.h"
 #include "codecs/VorbisOut.h"
 #include "codecs/WMAOut.h"
@@ -46,6 +47,7 @@ TEST(StoppedOutputTest, StoppedOrDestroyedSinksLeaveTheFolderAsItWas) {
         sink->SetProfileFile(std::string(QUILLON_BIN_DIR) + "/Profiles/WMA 128 kbps stereo.prx");
         return sink;
     };
+    const auto ape = [] { return std::make_unique<TMACOut>(); };
     const std::vector<Case> cases = {
         {"out.wav", wav, Older::None, End::Stop},
         {"out.wav", wav, Older::Foreign, End::Stop},
@@ -59,6 +61,9 @@ TEST(StoppedOutputTest, StoppedOrDestroyedSinksLeaveTheFolderAsItWas) {
         {"out.wma", wma, Older::None, End::Stop},
         {"out.wma", wma, Older::SameFormat, End::Stop},
         {"out.wma", wma, Older::Foreign, End::Destroy},
+        {"out.ape", ape, Older::None, End::Stop},
+        {"out.ape", ape, Older::SameFormat, End::Stop},
+        {"out.ape", ape, Older::Foreign, End::Destroy},
     };
     const std::vector<uint8_t> shortPcm = test::TonePcm(44100, 16, 2, 4410);
     const std::vector<uint8_t> longPcm = test::TonePcm(44100, 16, 2, 60 * 44100);

@@ -1,6 +1,7 @@
 // Writes the seed corpus of every fuzz target into <folder>/<target>/: small valid files of
 // each format made by the test fixture generators and by the project's own encoders.
 #include "codecs/FLACOut.h"
+#include "codecs/MACOut.h"
 #include "codecs/VorbisOut.h"
 #include "fixtures/CodecFixtures.h"
 #include "fixtures/DriveReplyFixtures.h"
@@ -181,6 +182,32 @@ template <typename Sink> Bytes Encoded(const std::string& folder, const std::str
     return bytes;
 }
 
+// Short .ape files of the library's own encoder: each sample width, both channel counts, the
+// four levels, and a file of no frames.
+std::vector<Bytes> ApeFiles(const std::string& folder) {
+    const struct {
+        int bits, channels, level, frames;
+    } kinds[] = {{16, 2, 1000, 6000}, {8, 1, 2000, 3000}, {24, 2, 3000, 2000}, {16, 1, 4000, 0}};
+    std::vector<Bytes> files;
+    for (const auto& k : kinds) {
+        const std::string file = folder + "/seed.ape";
+        TMACOut sink;
+        sink.SetFileName(file);
+        sink.SetCompressionLevel(k.level);
+        sink.SetId3TagTitle("Title");
+        test::PcmMemorySource source(8000, k.bits, k.channels,
+                                     test::TonePcm(8000, k.bits, k.channels, k.frames));
+        const test::RunResult result = test::RunToEnd(sink, source);
+        if (!result.error.empty()) {
+            std::cerr << "seed.ape: " << result.error << "\n";
+            return {};
+        }
+        files.push_back(test::ReadFileBytes(file));
+        std::filesystem::remove(file);
+    }
+    return files;
+}
+
 // INQUIRY and READ TOC replies of a drive: an audio disc, one with a data track first, an empty
 // drive's cleared 804-byte buffer.
 std::vector<Bytes> DriveReplies() {
@@ -256,7 +283,8 @@ int WriteSeeds(const std::string& folder) {
     std::filesystem::create_directories(folder);
     const Bytes flac = Encoded<TFLACOut>(folder, "seed.flac");
     const Bytes ogg = Encoded<TVorbisOut>(folder, "seed.ogg");
-    if (flac.empty() || ogg.empty()) {
+    const std::vector<Bytes> ape = ApeFiles(folder);
+    if (flac.empty() || ogg.empty() || ape.empty()) {
         return 1;
     }
     std::vector<Bytes> oggFiles = OggTags();
@@ -273,6 +301,7 @@ int WriteSeeds(const std::string& folder) {
         {"VorbisCommentBlockFuzz", CommentBlocks()},
         {"WaveInFuzz", Wave()},
         {"FLACInFuzz", {flac}},
+        {"ApeDecodeFuzz", ape},
         {"VorbisInFuzz", {ogg}},
         {"IniFileFuzz", Ini()},
         {"WMAProfileFuzz", WmaProfiles()},

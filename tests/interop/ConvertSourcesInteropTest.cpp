@@ -150,8 +150,8 @@ TEST_F(ConvertSourcesInteropTest, EightBitMonoBecomesSixteenBitStereo) {
 }
 
 // Inputs the converter cannot take fail with a message of their own and leave no output: an
-// unknown kind, a kind whose reader is missing, and a file FFmpeg cannot open, whose failure
-// comes from the sink with FFmpeg's text.
+// unknown kind, a file the APE library refuses (with its text), and a file FFmpeg cannot open,
+// whose failure comes from the sink with FFmpeg's text.
 TEST_F(ConvertSourcesInteropTest, UnreadableInputsFailWithTheirReason) {
     const std::string text = dir.File("text.mp3");
     test::WriteFileBytes(text, {'n', 'o', 't', ' ', 'a', 'u', 'd', 'i', 'o'});
@@ -166,7 +166,7 @@ TEST_F(ConvertSourcesInteropTest, UnreadableInputsFailWithTheirReason) {
         std::string input, message;
     } cases[] = {
         {tone + ".aiff", "Unsupported audio format"},
-        {dir.File("a.ape"), "Input from APE is not available yet"},
+        {dir.File("a.ape"), "MACDll error: invalid input file"},
         {text, ffmpegText},
     };
     std::filesystem::copy_file(tone, tone + ".aiff");

@@ -1,5 +1,7 @@
 #include "codecs/FLACIn.h"
 #include "codecs/FLACOut.h"
+#include "codecs/MACIn.h"
+#include "codecs/MACOut.h"
 #include "codecs/MP3Out.h"
 #include "codecs/VorbisIn.h"
 #include "codecs/VorbisOut.h"
@@ -139,6 +141,28 @@ TEST(CodecSinkSetupTest, FlacSinkAndTheTwoSourcesByExtension) {
     EXPECT_NE(dynamic_cast<TVorbisIn*>(MakeSource("/a/b.ogg").get()), nullptr);
     EXPECT_NE(dynamic_cast<TFLACIn*>(MakeSource("/a/b.Flac").get()), nullptr);
     EXPECT_EQ(MakeSource("/a/b.fla"), nullptr);
+}
+
+TEST(CodecSinkSetupTest, ApeSinkTakesTheLevelAtItsListPositionAndTheSevenTags) {
+    const std::pair<const char*, int> levels[] = {
+        {"", 2000}, {"0", 1000}, {"1", 2000}, {"2", 3000}, {"3", 4000}};
+    for (const auto& [position, level] : levels) {
+        Settings settings;
+        if (*position != '\0') {
+            ASSERT_TRUE(settings.Set("APECompressionLevel", position));
+        }
+        auto sink = Make<TMACOut>(Request("APE"), settings);
+        EXPECT_EQ(sink->CompressionLevel(), level) << position;
+        EXPECT_EQ(sink->FileName(), "/tmp/out");
+        EXPECT_EQ(sink->Id3TagTitle(), "Title");
+        EXPECT_EQ(sink->Id3TagArtist(), "Artist");
+        EXPECT_EQ(sink->Id3TagAlbum(), "Album");
+        EXPECT_EQ(sink->Id3TagYear(), "1997");
+        EXPECT_EQ(sink->Id3TagTrack(), "4");
+        EXPECT_EQ(sink->Id3TagComment(), "Note");
+        EXPECT_EQ(sink->Id3TagGenre(), "Pop");
+    }
+    EXPECT_NE(dynamic_cast<TMACIn*>(MakeSource("/a/b.Ape").get()), nullptr);
 }
 
 // WAV to FLAC to Ogg Vorbis to WAV, and FLAC to MP3, through the convert engine.
