@@ -31,12 +31,8 @@ int RunDiscId(const std::vector<std::string>& args) {
         "on the first line, and the query that asks a server for it on the second.\n");
     parser.Value("drive", 'd', "N|FILE", kDriveHelp,
                  [&](const std::string& value) { return drive.Take(value); });
-    if (const auto status = parser.Parse(args)) {
+    if (const auto status = ParseDiscCommandLine(parser, args)) {
         return *status;
-    }
-    if (!parser.Operands().empty()) {
-        return parser.UsageError("unexpected argument '" + parser.Operands()[0] +
-                                 "' (a disc image goes with --drive)");
     }
     TCddb cddb;
     if (const auto status = IdentifyDisc("discid", drive, cddb)) {
@@ -132,12 +128,8 @@ int RunCddb(const std::vector<std::string>& args) {
                 "ExtendedData, TrackTitles and TrackExtended (a text per\n"
                 "track), Category, Revision and Toc",
                 [&] { json = true; });
-    if (const auto status = parser.Parse(args)) {
+    if (const auto status = ParseDiscCommandLine(parser, args)) {
         return *status;
-    }
-    if (!parser.Operands().empty()) {
-        return parser.UsageError("unexpected argument '" + parser.Operands()[0] +
-                                 "' (a disc image goes with --drive)");
     }
     TCddb cddb;
     if (const auto status = IdentifyDisc("cddb", drive, cddb)) {

@@ -73,12 +73,8 @@ int RunToc(const std::vector<std::string>& args) {
                 "one JSON object with DiscKind, Tracks (Track, Caption,\n"
                 "Minutes, Seconds, Frames, Audio) and LeadOutSector",
                 [&] { json = true; });
-    if (const auto status = parser.Parse(args)) {
+    if (const auto status = ParseDiscCommandLine(parser, args)) {
         return *status;
-    }
-    if (!parser.Operands().empty()) {
-        return parser.UsageError("unexpected argument '" + parser.Operands()[0] +
-                                 "' (a disc image goes with --drive)");
     }
     int count = 0;
     const auto cdIn = OpenDisc("toc", drive, count);

@@ -4,12 +4,25 @@
 #include "cd/CDIn.h"
 #include "cli/InputFile.h"
 #include "cli/JsonText.h"
+#include "cli/OptionParser.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
 
 namespace quillon::cli {
+
+std::optional<int> ParseDiscCommandLine(OptionParser& parser,
+                                        const std::vector<std::string>& args) {
+    if (const auto status = parser.Parse(args)) {
+        return status;
+    }
+    if (!parser.Operands().empty()) {
+        return parser.UsageError("unexpected argument '" + parser.Operands()[0] +
+                                 "' (a disc image goes with --drive)");
+    }
+    return std::nullopt;
+}
 
 std::string DriveChoice::Take(const std::string& value) {
     if (!value.empty() && value.size() <= 2 &&

@@ -3,12 +3,15 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quillon {
 class TCDIn;
 }
 
 namespace quillon::cli {
+
+class OptionParser;
 
 // The drive a disc command works on, as --drive gives it: a drive index (0-based, as
 // `quillon drives` lists them) or a disc image (a CUE sheet or a cdrdao TOC file), which is
@@ -32,6 +35,11 @@ private:
 inline constexpr const char* kDriveHelp =
     "the drive by its number from 'quillon drives' (0 is the\n"
     "first), or a disc image (a .cue sheet or a .toc file); default 0";
+
+// Parses the command line of a disc command, which takes no operands: one is most likely an
+// image given without --drive, and the message says so. The exit status when the command is
+// to end (help, version, a usage error).
+std::optional<int> ParseDiscCommandLine(OptionParser& parser, const std::vector<std::string>& args);
 
 // The CD source, or nullptr after printing why there is none (the CD ripping library missing).
 std::unique_ptr<TCDIn> OpenCDSource(const std::string& command);

@@ -99,12 +99,8 @@ int RunRip(const std::vector<std::string>& args) {
         .Flag("cddb", 0, "name and tag the files from the disc's CD database entry",
               [&] { lookUp = true; });
     server.AddOptions(parser);
-    if (const auto status = parser.Parse(args)) {
+    if (const auto status = ParseDiscCommandLine(parser, args)) {
         return *status;
-    }
-    if (!parser.Operands().empty()) {
-        return parser.UsageError("unexpected argument '" + parser.Operands()[0] +
-                                 "' (a disc image goes with --drive)");
     }
     if (const std::string problem = OutputSettingsProblem(settings, "FilePath"); !problem.empty()) {
         return parser.UsageError(problem);

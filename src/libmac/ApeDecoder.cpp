@@ -172,6 +172,10 @@ int ApeDecoder::ReadHeader(const std::string& fileName) {
     bitsPerSample_ = static_cast<int>(LE16(header + 16));
     channels_ = static_cast<int>(LE16(header + 18));
     sampleRate_ = static_cast<int>(std::min<uint32_t>(LE32(header + 20), 0x7FFFFFFF));
+    return CheckFormat();
+}
+
+int ApeDecoder::CheckFormat() const {
     if (bitsPerSample_ != 8 && bitsPerSample_ != 16 && bitsPerSample_ != 24) {
         return MAC_ERROR_INPUT_FILE_UNSUPPORTED_BIT_DEPTH;
     }
@@ -204,14 +208,8 @@ int ApeDecoder::OpenFFmpeg(const std::string& fileName) {
     sampleRate_ = parameters->sample_rate;
     channels_ = parameters->ch_layout.nb_channels;
     bitsPerSample_ = parameters->bits_per_coded_sample;
-    if (bitsPerSample_ != 8 && bitsPerSample_ != 16 && bitsPerSample_ != 24) {
-        return MAC_ERROR_INPUT_FILE_UNSUPPORTED_BIT_DEPTH;
-    }
-    if (channels_ < 1 || channels_ > 2) {
-        return MAC_ERROR_INPUT_FILE_UNSUPPORTED_CHANNEL_COUNT;
-    }
-    if (sampleRate_ <= 0) {
-        return MAC_ERROR_INPUT_FILE_UNSUPPORTED_SAMPLE_RATE;
+    if (const int code = CheckFormat(); code != MAC_OK) {
+        return code;
     }
     if (stream->duration <= 0) {
         return MAC_ERROR_INVALID_INPUT_FILE;

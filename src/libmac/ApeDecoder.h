@@ -41,6 +41,8 @@ private:
     // Reads the format from the file's own header; sets empty_ for a file of no frames.
     int ReadHeader(const std::string& fileName);
     int OpenFFmpeg(const std::string& fileName);
+    // The error code for a sample format the decoder does not give, MAC_OK otherwise.
+    int CheckFormat() const;
     // Decodes until pending_ holds data or the stream ends; an error code on failure.
     int DecodeMore();
     // Appends a decoded frame to pending_, dropping skip_ leading blocks.

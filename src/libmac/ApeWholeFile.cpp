@@ -166,6 +166,14 @@ int OpenDecoder(const char* fileName, ApeDecoder& decoder) {
     return fileName != nullptr ? decoder.Open(fileName) : MAC_ERROR_INVALID_FUNCTION_PARAMETER;
 }
 
+// Opens the decoder and describes its PCM in format.
+int OpenDecoder(const char* fileName, ApeDecoder& decoder, MAC_WaveFormat& format) {
+    const int code = OpenDecoder(fileName, decoder);
+    return code != MAC_OK ? code
+                          : FillWaveFormatEx(&format, decoder.SampleRate(), decoder.BitsPerSample(),
+                                             decoder.Channels());
+}
+
 // Runs an operation, turning what it raises into error codes.
 template <typename Operation> int Guarded(Operation operation) {
     try {
@@ -240,14 +248,9 @@ MACDLL_EXPORT int DecompressFile(const char* inputFileName, const char* outputFi
     }
     return Guarded([&] {
         ApeDecoder decoder;
-        int code = OpenDecoder(inputFileName, decoder);
-        if (code != MAC_OK) {
-            return code;
-        }
         MAC_WaveFormat format{};
         MAC_WaveHeader header{};
-        code = FillWaveFormatEx(&format, decoder.SampleRate(), decoder.BitsPerSample(),
-                                decoder.Channels());
+        int code = OpenDecoder(inputFileName, decoder, format);
         const int64_t audioBytes = decoder.TotalBlocks() * decoder.BlockAlign();
         if (code != MAC_OK || audioBytes > INT32_MAX - static_cast<int64_t>(sizeof header)) {
             return code != MAC_OK ? code : static_cast<int>(MAC_ERROR_INPUT_FILE_TOO_LARGE);
@@ -282,13 +285,8 @@ MACDLL_EXPORT int ConvertFile(const char* inputFileName, const char* outputFileN
     }
     return Guarded([&] {
         ApeDecoder decoder;
-        int code = OpenDecoder(inputFileName, decoder);
-        if (code != MAC_OK) {
-            return code;
-        }
         MAC_WaveFormat format{};
-        code = FillWaveFormatEx(&format, decoder.SampleRate(), decoder.BitsPerSample(),
-                                decoder.Channels());
+        int code = OpenDecoder(inputFileName, decoder, format);
         if (code != MAC_OK) {
             return code;
         }
