@@ -233,19 +233,27 @@ void TestServer::AcceptHttp(QTcpSocket* socket) {
     };
 }
 
+bool TestServer::OpenedHostile(ServerConnection& connection) const {
+    switch (options_.hostile) {
+    case HostileMode::Silent:
+        return true;
+    case HostileMode::Garbage:
+        connection.SendGarbage();
+        return true;
+    case HostileMode::LongLine:
+        connection.SendLongLine();
+        return true;
+    default:
+        return false;
+    }
+}
+
 void TestServer::AcceptCddbp(QTcpSocket* socket) {
     auto connection = ServerConnection::Accept(socket, options_);
     auto session = std::make_shared<CddbSession>();
     std::weak_ptr<ServerConnection> weak = connection;
-    switch (options_.hostile) {
-    case HostileMode::Silent:
+    if (OpenedHostile(*connection)) {
         return;
-    case HostileMode::Garbage:
-        return connection->SendGarbage();
-    case HostileMode::LongLine:
-        return connection->SendLongLine();
-    default:
-        break;
     }
     const CddbReply banner = database_.Banner();
     connection->Send(banner.text);
@@ -268,17 +276,11 @@ void TestServer::AcceptCddbp(QTcpSocket* socket) {
 void TestServer::AcceptSmtp(QTcpSocket* socket) {
     auto connection = ServerConnection::Accept(socket, options_);
     std::weak_ptr<ServerConnection> weak = connection;
-    switch (options_.hostile) {
-    case HostileMode::Silent:
+    if (OpenedHostile(*connection)) {
         return;
-    case HostileMode::Garbage:
-        return connection->SendGarbage();
-    case HostileMode::LongLine:
-        return connection->SendLongLine();
-    case HostileMode::Endless:
+    }
+    if (options_.hostile == HostileMode::Endless) {
         return connection->SendEndless({}, [](uint64_t) { return "220-endless greeting\r\n"; });
-    default:
-        break;
     }
     connection->Send("220 127.0.0.1 SMTP test sink ready" + kCrLf);
 
