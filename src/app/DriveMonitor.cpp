@@ -1,0 +1,9 @@
+#include "app/DriveMonitor.h"
+
+namespace quillon {
+
+TDriveMonitor::TDriveMonitor(QObject* parent) : QObject(parent) {}
+
+TDriveMonitor::~TDriveMonitor() = default;
+
+} // namespace quillon
