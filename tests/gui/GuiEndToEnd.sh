@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Runs quillonrip under a real X server (Xvfb) with a generated disc image and drives it as a
+# user would: keys and clicks through the X server, controls found, pressed and read through
+# the accessibility bus. It looks the disc up on the CD database test server, rips two of its
+# three tracks, cancels a rip, shows every window and takes screenshots of them, and exits with
+# Ctrl+Q. Fails when the program crashes, a window is missing or a check fails.
+# Usage: GuiEndToEnd.sh BIN_DIR CDDB_TEST_SERVER [SCREENSHOT_DIR]
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+bin="$(cd "$1" && pwd)"
+server="$2"
+shots="${3:-$bin/../gui-screenshots}"
+for tool in Xvfb xdotool import dbus-run-session dbus-send ffmpeg /usr/libexec/at-spi-bus-launcher; do
+  command -v "$tool" >/dev/null || { echo "GuiEndToEnd: $tool is missing (scripts/install-deps)" >&2; exit 1; }
+done
+[ -x "$bin/quillonrip" ] || { echo "GuiEndToEnd: no $bin/quillonrip" >&2; exit 1; }
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/quillon-gui-XXXXXX")"
+mkdir -p "$shots"
+shots="$(cd "$shots" && pwd)"
+rm -f "$shots"/*.png
+xvfb="" session=""
+cleanup() {
+  # The session runs in a process group of its own: the program, the test server and the
+  # accessibility bus go with it.
+  if [ -n "$session" ]; then kill -TERM -- "-$session" 2>/dev/null || true; fi
+  if [ -n "$xvfb" ]; then kill -TERM "$xvfb" 2>/dev/null || true; fi
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# The X server picks a free display and writes its number to the pipe.
+exec 3<> <(:)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb=$!
+display=""
+read -r -t 30 display <&3 || true
+exec 3<&-
+[ -n "$display" ] || { echo "GuiEndToEnd: Xvfb did not start: $(cat "$work/xvfb.log")" >&2; exit 1; }
+export DISPLAY=":$display"
+echo "gui: X server on $DISPLAY; screenshots in $shots"
+
+# setsid makes the session the leader of a new process group, which cleanup ends as a whole;
+# -w waits for it and passes on its exit status.
+setsid -w dbus-run-session -- /usr/bin/python3 "$here/GuiChecks.py" "$bin" "$server" "$shots" "$work" &
+session=$!
+status=0
+wait "$session" || status=$?
+session=""
+exit "$status"
