@@ -10,9 +10,12 @@ here="$(cd "$(dirname "$0")" && pwd)"
 bin="$(cd "$1" && pwd)"
 server="$2"
 shots="${3:-$bin/../gui-screenshots}"
-for tool in Xvfb xdotool import dbus-run-session dbus-send ffmpeg /usr/libexec/at-spi-bus-launcher; do
+for tool in Xvfb xdotool import dbus-run-session dbus-send ffmpeg ffprobe \
+    /usr/libexec/at-spi-bus-launcher; do
   command -v "$tool" >/dev/null || { echo "GuiEndToEnd: $tool is missing (scripts/install-deps)" >&2; exit 1; }
 done
+/usr/bin/python3 -c "import pyatspi" 2>/dev/null ||
+  { echo "GuiEndToEnd: python3-pyatspi is missing (scripts/install-deps)" >&2; exit 1; }
 [ -x "$bin/quillonrip" ] || { echo "GuiEndToEnd: no $bin/quillonrip" >&2; exit 1; }
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/quillon-gui-XXXXXX")"

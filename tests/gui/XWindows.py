@@ -104,14 +104,7 @@ class Display:
                 return data.decode("utf-8", "replace")
         return ""
 
-    def cardinal(self, window, prop):
-        """The first 32-bit value of a CARDINAL property, or None when it is not set."""
-        data = self._property(window, prop, item_bytes=ctypes.sizeof(ctypes.c_ulong))
-        if not data:
-            return None
-        return ctypes.c_ulong.from_buffer_copy(data[:ctypes.sizeof(ctypes.c_ulong)]).value
-
-    def _property(self, window, prop, item_bytes=1):
+    def _property(self, window, prop):
         kind = ctypes.c_ulong()
         fmt = ctypes.c_int()
         count = ctypes.c_ulong()
@@ -124,7 +117,7 @@ class Display:
         if status != 0 or not data.value:
             return b""
         try:
-            return ctypes.string_at(data.value, count.value * item_bytes)
+            return ctypes.string_at(data.value, count.value)
         finally:
             self._x.XFree(data)
 
@@ -176,6 +169,14 @@ def key(*keys):
 
 def click(x, y):
     xdotool("mousemove", "--sync", x, y, "click", 1)
+
+
+def pixels(box):
+    """The screen's content in a box (x, y, width, height), as raw bytes."""
+    x, y, width, height = box
+    return subprocess.run(["import", "-silent", "-window", "root", "-crop",
+                           f"{width}x{height}+{x}+{y}", "+repage", "rgb:-"],
+                          check=True, capture_output=True, timeout=60).stdout
 
 
 def screenshot(path, windows, margin=8):
