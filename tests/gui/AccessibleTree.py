@@ -8,8 +8,6 @@ _LEAF_ROLES = {pyatspi.ROLE_COMBO_BOX, pyatspi.ROLE_LIST, pyatspi.ROLE_LIST_BOX,
                pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE, pyatspi.ROLE_TREE_TABLE,
                pyatspi.ROLE_TEXT, pyatspi.ROLE_SPIN_BUTTON}
 LIST_ROLES = {pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE, pyatspi.ROLE_TREE_TABLE}
-WINDOW_ROLES = {pyatspi.ROLE_FRAME, pyatspi.ROLE_DIALOG, pyatspi.ROLE_WINDOW,
-                pyatspi.ROLE_ALERT}
 
 
 def application(process_name):
@@ -42,6 +40,31 @@ def children(node):
         return []
 
 
+# Roles whose accessible name may be their value: Qt names a combo box by its current entry
+# and links it to its label by a relation instead.
+_VALUE_NAMED_ROLES = {pyatspi.ROLE_COMBO_BOX, pyatspi.ROLE_SPIN_BUTTON, pyatspi.ROLE_TEXT}
+
+
+def label_names(node):
+    """The names of the labels that label a control."""
+    names = []
+    try:
+        for relation in node.getRelationSet():
+            if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY:
+                names += [relation.getTarget(i).name for i in range(relation.getNTargets())]
+    except Exception:  # a control without relations
+        pass
+    return names
+
+
+def named(node, name):
+    """Whether a control carries the caption, or is labelled by a label that does."""
+    if same_name(node.name, name):
+        return True
+    return node.getRole() in _VALUE_NAMED_ROLES and any(
+        same_name(label, name) for label in label_names(node))
+
+
 def find_all(root, roles, name=None, into_menus=False, limit=None):
     """Controls under root with one of the roles (and the accessible name, when given), in
     breadth-first order. Menus are walked only when into_menus is set."""
@@ -53,7 +76,7 @@ def find_all(root, roles, name=None, into_menus=False, limit=None):
             if child is None:
                 continue
             role = child.getRole()
-            if role in roles and (name is None or same_name(child.name, name)):
+            if role in roles and (name is None or named(child, name)):
                 found.append(child)
             if role in _LEAF_ROLES:
                 continue
@@ -69,9 +92,9 @@ def find(root, roles, name=None, into_menus=False):
 
 
 def windows(app):
-    """The program's top-level windows that are showing."""
-    return [w for w in children(app)
-            if w is not None and w.getRole() in WINDOW_ROLES and showing(w)]
+    """The program's top-level windows that are showing (whatever their role: a plain widget
+    shown as a window is a filler)."""
+    return [w for w in children(app) if w is not None and showing(w)]
 
 
 def showing(node):

@@ -10,7 +10,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 bin="$(cd "$1" && pwd)"
 server="$2"
 shots="${3:-$bin/../gui-screenshots}"
-for tool in Xvfb xdotool import dbus-run-session dbus-send ffmpeg ffprobe \
+for tool in Xvfb xdotool import dbus-run-session dbus-send ffmpeg \
     /usr/libexec/at-spi-bus-launcher; do
   command -v "$tool" >/dev/null || { echo "GuiEndToEnd: $tool is missing (scripts/install-deps)" >&2; exit 1; }
 done
