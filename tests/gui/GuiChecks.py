@@ -181,12 +181,15 @@ class Checks:
         known = set(xw.visible_windows(s.program.pid))
         s.click(s.control(self.frame, BUTTON, "About"))
         about = s.new_window(known, "the about window")
-        # It opens with an animation: it is complete when what the screen shows of it no longer
-        # changes. (Xvfb has no compositor, so a fade-in does not show.)
+        # It opens with an animation that grows the part of it that shows (its shape): it is
+        # complete when all of it shows and the screen no longer changes. (Xvfb has no
+        # compositor, so a fade-in does not show.)
         previous = [None]
 
         def settled():
             box = xw.geometry(about)
+            if s.x.shown_area(about) < box[2] * box[3]:
+                return False
             now = (box, xw.pixels(box))
             same = now == previous[0]
             previous[0] = now

@@ -30,6 +30,11 @@ class _ClientMessageEvent(ctypes.Structure):
                 ("data", ctypes.c_long * 5)]
 
 
+class _Rectangle(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_short), ("y", ctypes.c_short), ("width", ctypes.c_ushort),
+                ("height", ctypes.c_ushort)]
+
+
 class _Event(ctypes.Union):
     _fields_ = [("type", ctypes.c_int), ("map", _MapEvent), ("client", _ClientMessageEvent),
                 ("pad", ctypes.c_long * 24)]
@@ -61,11 +66,21 @@ def _load_xlib():
     return xlib
 
 
+def _load_xext():
+    xext = ctypes.CDLL(ctypes.util.find_library("Xext") or "libXext.so.6")
+    xext.XShapeGetRectangles.restype = ctypes.POINTER(_Rectangle)
+    xext.XShapeGetRectangles.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int,
+                                         ctypes.POINTER(ctypes.c_int),
+                                         ctypes.POINTER(ctypes.c_int)]
+    return xext
+
+
 class Display:
     """A connection to the X server named by DISPLAY that watches windows being mapped."""
 
     def __init__(self):
         self._x = _load_xlib()
+        self._xext = _load_xext()
         self._dpy = self._x.XOpenDisplay(None)
         if not self._dpy:
             raise RuntimeError("cannot open the X display")
@@ -120,6 +135,20 @@ class Display:
             return ctypes.string_at(data.value, count.value)
         finally:
             self._x.XFree(data)
+
+    def shown_area(self, window):
+        """How many pixels of a window its shape lets the screen show (all of them when it has
+        no shape of its own)."""
+        count = ctypes.c_int()
+        ordering = ctypes.c_int()
+        rectangles = self._xext.XShapeGetRectangles(self._dpy, window, 0, ctypes.byref(count),
+                                                    ctypes.byref(ordering))  # ShapeBounding
+        if not rectangles:
+            return 0
+        try:
+            return sum(rectangles[i].width * rectangles[i].height for i in range(count.value))
+        finally:
+            self._x.XFree(rectangles)
 
     def request_close(self, window):
         """Asks a window to close as a window manager's close button does (WM_DELETE_WINDOW)."""
