@@ -208,15 +208,15 @@ def pixels(box):
                           check=True, capture_output=True, timeout=60).stdout
 
 
-def screenshot(path, windows, margin=8):
+def screenshot(path, windows):
     """Saves the part of the screen that holds the given windows (the whole screen when none is
     given) as a PNG file."""
     boxes = [g for g in (geometry(w) for w in windows) if g]
     command = ["import", "-silent", "-window", "root"]
     if boxes:
-        left = max(0, min(b[0] for b in boxes) - margin)
-        top = max(0, min(b[1] for b in boxes) - margin)
-        right = max(b[0] + b[2] for b in boxes) + margin
-        bottom = max(b[1] + b[3] for b in boxes) + margin
+        left = max(0, min(b[0] for b in boxes))
+        top = max(0, min(b[1] for b in boxes))
+        right = max(b[0] + b[2] for b in boxes)
+        bottom = max(b[1] + b[3] for b in boxes)
         command += ["-crop", f"{right - left}x{bottom - top}+{left}+{top}", "+repage"]
     subprocess.run(command + [str(path)], check=True, timeout=60)
