@@ -62,6 +62,7 @@ while True:
 startup_ms() {
   local ready="" mapped="" start
   coproc WATCH { /usr/bin/python3 -c "$watch_map" "$here/../tests/gui"; }
+  local watcher=$WATCH_PID
   read -r ready <&"${WATCH[0]}"
   start=$EPOCHREALTIME
   "$bin/quillonrip" --drive "$work/disc.cue" >"$work/quillonrip.log" 2>&1 &
@@ -70,7 +71,7 @@ startup_ms() {
   kill "$app" 2>/dev/null || true
   wait "$app" 2>/dev/null || true
   app=""
-  wait "$WATCH_PID" 2>/dev/null || true
+  wait "$watcher" 2>/dev/null || true
   [ -n "$mapped" ] || { echo "no main window within 30 s: $(tail -5 "$work/quillonrip.log")" >&2; return 1; }
   awk -v a="$start" -v b="$mapped" 'BEGIN { printf "%.1f\n", (b - a) * 1000 }'
 }
