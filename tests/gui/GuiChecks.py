@@ -61,6 +61,7 @@ class Checks:
         self.rip_two_tracks()
         self.options_window()
         self.about_window()
+        self.translations()
         self.cancel_rip()
         self.eject_and_exit()
 
@@ -200,6 +201,36 @@ class Checks:
         s.shot("about-window", [about])
         xw.click(box[0] + box[2] // 2, box[1] + box[3] // 2)
         s.gone(about, "the about window (clicked)")
+
+    def translations(self):
+        """Shows the main window and the options' busiest page in each translation (for a look
+        at texts that no longer fit), then goes back to English."""
+        s = self.s
+        menus = s.control(self.frame, {pyatspi.ROLE_MENU_BAR}, None, "the menu bar")
+        languages = s.control(menus, {pyatspi.ROLE_MENU_ITEM}, "Language", into_menus=True)
+        codes = [at.plain(i.name) for i in at.find_all(languages, {pyatspi.ROLE_MENU_ITEM},
+                                                         into_menus=True)]
+        expect("ENG" in codes, f"the Language menu lists {codes}, without ENG")
+        for code in [c for c in codes if c != "ENG"] + ["ENG"]:
+            s.step(f"Language > {code}")
+            first_menu = at.children(menus)[0]
+            before = first_menu.name
+            at.press(s.control(languages, {pyatspi.ROLE_MENU_ITEM}, code, into_menus=True))
+            if code == "ENG":
+                s.wait("the menus in English", lambda: at.plain(first_menu.name) == "File")
+                break
+            s.wait(f"the menus in {code}", lambda: first_menu.name != before)
+            s.shot(f"main-window-{code}", [self.main])
+            s.keys(self.main, "ctrl+comma")
+            window = s.window("Options")
+            options = s.accessible_window("Options")
+            tabs = s.control(options, {pyatspi.ROLE_PAGE_TAB_LIST}, None, "the options' pages")
+            page = [t for t in at.children(tabs) if t.getRole() == pyatspi.ROLE_PAGE_TAB][1]
+            at.press(page)
+            s.wait("the second page to be shown", lambda: tabs.name == page.name, timeout=5)
+            s.shot(f"options-2-{code}", [window])
+            s.x.request_close(window)
+            s.gone(window, "the options window")
 
     def rip_two_tracks(self):
         s = self.s
