@@ -189,13 +189,3 @@ class TrackList:
 
     def ticked(self, row):
         return checked(self.cell(row, 0))
-
-    def snapshot(self):
-        """Every row as a dict of column caption to text, with "ticked"."""
-        captions = self.columns()
-        out = []
-        for r in range(self.rows()):
-            row = {caption: self.text(r, c) for c, caption in enumerate(captions)}
-            row["ticked"] = self.ticked(r)
-            out.append(row)
-        return out
