@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QWidget>
+
+class QProgressBar;
+class QPushButton;
+
+namespace quillon {
+
+// The small borderless window that shows the progress of the track being ripped, with a
+// "Cancel" button. One is made for each rip; closing it frees it.
+class TOperationProgressFrm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TOperationProgressFrm(QWidget* parent = nullptr);
+    ~TOperationProgressFrm() override;
+
+    // 0 .. 100.
+    void SetPosition(int percent);
+    int Position() const;
+
+signals:
+    // "Cancel" was pressed (or Escape).
+    void Cancelled();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QProgressBar* bar_;
+    QPushButton* cancel_;
+};
+
+} // namespace quillon
