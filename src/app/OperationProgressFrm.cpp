@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -27,6 +28,9 @@ TOperationProgressFrm::TOperationProgressFrm(QWidget* parent)
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(frame);
 
+    caption_ = new QLabel(frame);
+    caption_->setObjectName("Label1");
+    caption_->setMinimumWidth(1); // long names are shortened in the middle, not the window widened
     bar_ = new QProgressBar(frame);
     bar_->setObjectName("ProgressBar1");
     bar_->setAccessibleName("Progress");
@@ -39,6 +43,7 @@ TOperationProgressFrm::TOperationProgressFrm(QWidget* parent)
     connect(cancel_, &QPushButton::clicked, this, &TOperationProgressFrm::Cancelled);
 
     auto* layout = new QVBoxLayout(frame);
+    layout->addWidget(caption_);
     layout->addWidget(bar_);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -51,6 +56,17 @@ TOperationProgressFrm::TOperationProgressFrm(QWidget* parent)
 }
 
 TOperationProgressFrm::~TOperationProgressFrm() = default;
+
+void TOperationProgressFrm::SetCaption(const QString& text) {
+    captionText_ = text;
+    caption_->setText(caption_->fontMetrics().elidedText(text, Qt::ElideMiddle,
+                                                         caption_->contentsRect().width()));
+    caption_->setToolTip(text);
+}
+
+QString TOperationProgressFrm::Caption() const {
+    return captionText_;
+}
 
 void TOperationProgressFrm::SetPosition(int percent) {
     bar_->setValue(std::clamp(percent, 0, 100));

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QLabel;
 class QProgressBar;
 class QPushButton;
 
@@ -15,6 +16,9 @@ public:
     explicit TOperationProgressFrm(QWidget* parent = nullptr);
     ~TOperationProgressFrm() override;
 
+    // What is being done, above the bar ("Track 2: /home/ann/Music/02-Song.FLAC").
+    void SetCaption(const QString& text);
+    QString Caption() const;
     // 0 .. 100.
     void SetPosition(int percent);
     int Position() const;
@@ -28,6 +32,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    QLabel* caption_;
+    QString captionText_;
     QProgressBar* bar_;
     QPushButton* cancel_;
 };

@@ -281,8 +281,8 @@ void TRipFrm::OpenDiscImageDialog() {
     }
     QString problem;
     if (!OpenDiscImage(sheet, problem)) {
-        ShowMessage(this, "Cannot use the disc image " + sheet, "Open Disc Image",
-                    MessageIcon::Error, problem);
+        ShowMessage(this, "This disc image cannot be used.", "Open Disc Image", MessageIcon::Error,
+                    problem);
     }
 }
 

@@ -242,7 +242,7 @@ QGroupBox* TRipFrm::BuildTagPanel(QWidget* parent) {
         genreBox_->addItem(QString::fromUtf8(genre.data(), static_cast<qsizetype>(genre.size())));
     }
     genreBox_->setCurrentIndex(-1);
-    addButton_ = new QPushButton("&+", group);
+    addButton_ = new QPushButton("+", group);
     addButton_->setObjectName("SpeedButton2");
     addButton_->setAccessibleName("+");
     addButton_->setToolTip("Copy these tags into the selected track");

@@ -20,13 +20,15 @@ constexpr int kPumpMs = 20;
 } // namespace
 
 void TRipFrm::ConnectRipEvents() {
-    engine_.OnTrackStarted = [this](int track, const std::string&) {
+    engine_.OnTrackStarted = [this](int track, const std::string& outputFile) {
         ripTrack_ = track;
         currentTrack_ = track;
         if (options_) {
             options_->SetFormatListEnabled(false);
         }
         if (progress_) {
+            progress_->SetCaption(
+                QString("Track %1: %2").arg(track).arg(QString::fromStdString(outputFile)));
             progress_->SetPosition(0);
         }
     };

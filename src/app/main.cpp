@@ -73,9 +73,9 @@ int main(int argc, char** argv) {
     for (const QString& image : images) {
         QString problem;
         if (!window->OpenDiscImage(image, problem)) {
-            std::cerr << "quillonrip: cannot use the disc image '" << image.toStdString()
-                      << "': " << problem.toStdString() << "\n";
-            problems.append(image + ": " + problem);
+            // The reason names the image.
+            std::cerr << "quillonrip: cannot use the disc image " << problem.toStdString() << "\n";
+            problems.append(problem);
         }
     }
     window->show();

@@ -119,6 +119,8 @@ TEST(RipFrmRipTest, CancelOrCloseDuringARipStopsItCleanly) {
                 auto* progress = w.window.findChild<TOperationProgressFrm*>();
                 ASSERT_NE(progress, nullptr);
                 EXPECT_TRUE(progress->isVisible());
+                EXPECT_EQ(progress->Caption().toStdString(),
+                          "Track 2: " + folder + "/02-Track 2.WAV");
                 QTest::mouseClick(progress->findChild<QPushButton*>("btnCancel"), Qt::LeftButton);
             }
         });
