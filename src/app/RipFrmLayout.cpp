@@ -200,7 +200,6 @@ QWidget* TRipFrm::BuildMainPanel() {
 
     tagPanel_ = BuildTagPanel(panel);
     preview_ = new TCdPreview(*cdIn_, *list_, panel);
-    preview_->setObjectName("GroupBox2");
 
     log_ = new QPlainTextEdit(panel);
     log_->setObjectName("Memo1");

@@ -5,6 +5,7 @@
 #include "app/RipFrm.h"
 #include "cd/CDIn.h"
 #include "cddb/Cddb.h"
+#include "workflow/CddbLookup.h"
 #include "workflow/DiscText.h"
 
 #include <QAction>
@@ -72,6 +73,8 @@ void TRipFrm::DrivesChanged() {
 }
 
 void TRipFrm::RefreshTrackList() {
+    // A lookup under way was for the disc listed until now; its entry must not name these rows.
+    lookup_->Abort();
     discKind_ = cdIn_->DiscKind();
     panels_[3]->setText(Text(DiscKindText(discKind_)));
     {
