@@ -301,6 +301,8 @@ bool TRipFrm::OpenDiscImage(const QString& sheetFileName, QString& problem) {
     const auto at = std::find(images.begin(), images.end(), added);
     const int drive = cdIn_->DriveCount() - static_cast<int>(images.size()) +
                       static_cast<int>(std::min(at, images.end() - 1) - images.begin());
+    // Listing the drives moves the CD source from drive to drive: the preview stops first.
+    preview_->StopPreview();
     FillDrives(drive);
     DriveChanged(driveBox_->currentIndex());
     return true;
