@@ -75,14 +75,16 @@ void TRipFrm::DrivesChanged() {
 void TRipFrm::RefreshTrackList() {
     // A lookup under way was for the disc listed until now; its entry must not name these rows.
     lookup_->Abort();
-    discKind_ = cdIn_->DiscKind();
+    // Without any drive there is no disc to list.
+    const bool haveDrive = driveBox_->count() > 0;
+    discKind_ = haveDrive ? cdIn_->DiscKind() : dkNoDisc;
     panels_[3]->setText(Text(DiscKindText(discKind_)));
     {
         const QSignalBlocker trackBlocker(trackBox_);
         trackBox_->clear();
         list_->clear();
     }
-    const int count = cdIn_->TrackCount();
+    const int count = haveDrive ? cdIn_->TrackCount() : 0;
     for (int track = 1; track <= count; ++track) {
         try {
             AddRow(track, cdIn_->TrackInfo(track).Length);
