@@ -18,16 +18,15 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <vector>
 
 namespace quillon {
 
 namespace {
-
-// What ReadString gives for a key that is not in the file.
-const std::string kMissing = "\x1f";
 
 // One text of a window that a language file can replace: its key, its value as the file
 // holds it, and how a value is applied.
@@ -63,6 +62,13 @@ QString WithoutMnemonics(const QString& caption) {
         text += caption[i];
     }
     return text;
+}
+
+std::string LowerCase(std::string name) {
+    for (char& c : name) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return name;
 }
 
 // A value fit for one line of the file.
@@ -270,14 +276,20 @@ void LoadLanguage(const QString& path, const QList<QWidget*>& windows) {
             continue;
         }
         const std::string section = window->objectName().toStdString();
+        // Keys compare without regard to case; where one occurs twice, the first counts.
+        std::map<std::string, std::string> values;
+        for (auto& [key, value] : file.ReadSectionValues(section)) {
+            values.emplace(LowerCase(key), std::move(value));
+        }
         const std::string caption = OneLine(window->windowTitle());
-        if (file.ReadString(section, section, kMissing) != caption) {
+        if (const auto stored = values.find(LowerCase(section));
+            stored == values.end() || stored->second != caption) {
             file.WriteString(section, section, caption);
         }
         for (const Translatable& text : TextsOf(*window)) {
-            const std::string value = file.ReadString(section, text.key.toStdString(), kMissing);
-            if (value != kMissing) {
-                text.apply(QString::fromStdString(value));
+            const auto value = values.find(LowerCase(text.key.toStdString()));
+            if (value != values.end()) {
+                text.apply(QString::fromStdString(value->second));
             }
         }
     }
