@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QRadioButton>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -109,11 +110,19 @@ Translatable WidgetText(const QString& key, QWidget* widget, const QString& capt
             }};
 }
 
-// A label's new caption; the field it labels is announced by it.
+// A label's new caption. The field it labels is announced by the label's text, with or
+// without its colon; the field follows the new text in the same way.
 void SetLabelText(QLabel* label, const QString& text) {
-    QWidget* buddy = label->buddy();
-    if (buddy != nullptr && buddy->accessibleName() == WithoutMnemonics(label->text())) {
-        buddy->setAccessibleName(WithoutMnemonics(text));
+    const auto withoutColon = [](const QString& caption) {
+        return QString(caption).remove(':').trimmed();
+    };
+    if (QWidget* buddy = label->buddy()) {
+        const QString before = WithoutMnemonics(label->text());
+        if (buddy->accessibleName() == before) {
+            buddy->setAccessibleName(WithoutMnemonics(text));
+        } else if (buddy->accessibleName() == withoutColon(before)) {
+            buddy->setAccessibleName(withoutColon(WithoutMnemonics(text)));
+        }
     }
     label->setText(text);
 }
@@ -162,7 +171,8 @@ void AddTexts(QObject* object, std::vector<Translatable>& texts) {
         return;
     }
     auto* widget = qobject_cast<QWidget*>(object);
-    if (widget == nullptr) {
+    // Status bar panels show what the program reports, not captions.
+    if (widget == nullptr || qobject_cast<QStatusBar*>(widget->parentWidget()) != nullptr) {
         return;
     }
     if (QTabWidget* tabs = TabsOfPage(*widget)) {

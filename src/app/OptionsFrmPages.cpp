@@ -21,6 +21,9 @@ namespace quillon {
 
 namespace {
 
+// The space between two columns of labelled fields, wider than between a label and its field.
+constexpr int kColumnGap = 16;
+
 template <typename Widget> Widget* Named(Widget* widget, const char* name) {
     widget->setObjectName(name);
     return widget;
@@ -110,6 +113,7 @@ void TOptionsFrm::BuildMp3Page() {
 
     auto* common = Group(page, "GroupBox2", "MP3 common parameters");
     auto* commonGrid = new QGridLayout(common);
+    commonGrid->setHorizontalSpacing(kColumnGap);
     AddLabelled(*commonGrid, 0, 0, AddSettingList(common, "ComboBox2", "SampleRate"), "Label2",
                 "Sample &Rate");
     AddLabelled(*commonGrid, 0, 1, AddSettingList(common, "ComboBox3", "Mode"), "Label3", "Mo&de");
@@ -130,6 +134,7 @@ void TOptionsFrm::BuildMp3Page() {
 
     auto* cbr = Group(page, "GroupBox3", "MP3 CBR Parameters");
     auto* cbrGrid = new QGridLayout(cbr);
+    cbrGrid->setHorizontalSpacing(kColumnGap);
     AddLabelled(*cbrGrid, 0, 0, AddSettingList(cbr, "ComboBox4", "CBRBitrate"), "Label4",
                 "&BitRate");
     AddLabelled(*cbrGrid, 0, 1, AddSettingList(cbr, "ComboBox5", "CBRQuality"), "Label5",
@@ -138,6 +143,7 @@ void TOptionsFrm::BuildMp3Page() {
 
     auto* vbr = Group(page, "GroupBox4", "MP3 VBR parameters");
     auto* vbrGrid = new QGridLayout(vbr);
+    vbrGrid->setHorizontalSpacing(kColumnGap);
     AddLabelled(*vbrGrid, 0, 0, AddSettingList(vbr, "ComboBox6", "VBRQuality"), "Label6",
                 "VBR Qu&ality Level");
     AddLabelled(*vbrGrid, 0, 1, AddSettingList(vbr, "ComboBox7", "MaxBitrate"), "Label7",

@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -46,7 +47,7 @@ public:
         auto* layout = new QVBoxLayout(central);
         button = Named(new QPushButton("&Go", central), "Button1");
         button->setToolTip("Go on");
-        label = Named(new QLabel("Name", central), "Label1");
+        label = Named(new QLabel("&Name:", central), "Label1");
         edit = Named(new QLineEdit("typed", central), "Edit1");
         label->setBuddy(edit);
         edit->setAccessibleName("Name");
@@ -65,6 +66,8 @@ public:
             layout->addWidget(widget);
         }
         setCentralWidget(central);
+        panel = Named(new QLabel("Audio Disc", statusBar()), "StatusBar1Panel0");
+        statusBar()->addWidget(panel);
 
         inner = Named(new QDialog(this), "InnerFrm");
         innerButton = Named(new QPushButton("Inner", inner), "Button1");
@@ -78,6 +81,7 @@ public:
     QGroupBox* radios;
     QTabWidget* tabs;
     QTreeWidget* list;
+    QLabel* panel;
     QDialog* inner;
     QPushButton* innerButton;
 };
@@ -122,10 +126,11 @@ TEST(LanguageFilesTest, CaptionsAndHints) {
 TEST(LanguageFilesTest, TranslatesEveryKindAndWritesTheCaption) {
     TempDir dir;
     const std::string path = dir.File("DEU.ini");
-    WriteText(path, "; comment\n[testfrm]\nmnuFile=&Datei\nMNUEXIT=&Beenden\n"
-                    "Label1=Na&me\nRadioGroup1=Tempo\nRadioGroup11=Schnell\n"
-                    "TabSheet1=Allgemein\nListView12=Zustand\nEdit1=not a text field's\n"
-                    "InnerFrm=Innen\n[InnerFrm]\nButton1=Innen\n");
+    WriteText(path,
+              "; comment\n[testfrm]\nmnuFile=&Datei\nMNUEXIT=&Beenden\n"
+              "Label1=Tit&el:\nStatusBar1Panel0=Keine CD\nRadioGroup1=Tempo\nRadioGroup11=Schnell\n"
+              "TabSheet1=Allgemein\nListView12=Zustand\nEdit1=not a text field's\n"
+              "InnerFrm=Innen\n[InnerFrm]\nButton1=Innen\n");
     TestFrm window;
     LoadLanguage(QString::fromStdString(path), {&window});
 
@@ -134,8 +139,9 @@ TEST(LanguageFilesTest, TranslatesEveryKindAndWritesTheCaption) {
     EXPECT_EQ(window.exit->statusTip(), "") << "a value without \"||\" empties the hint";
     EXPECT_EQ(window.button->text(), "&Go") << "a missing key keeps the caption";
     EXPECT_EQ(window.button->toolTip(), "Go on") << "and the hint";
-    EXPECT_EQ(window.label->text(), "Na&me");
-    EXPECT_EQ(window.edit->accessibleName(), "Name") << "the field follows its label";
+    EXPECT_EQ(window.label->text(), "Tit&el:");
+    EXPECT_EQ(window.edit->accessibleName(), "Titel") << "the field follows its label";
+    EXPECT_EQ(window.panel->text(), "Audio Disc") << "status bar panels are not captions";
     EXPECT_EQ(window.edit->text(), "typed");
     EXPECT_EQ(window.radios->title(), "Tempo");
     const auto items = window.radios->findChildren<QRadioButton*>();
@@ -149,7 +155,7 @@ TEST(LanguageFilesTest, TranslatesEveryKindAndWritesTheCaption) {
 
     const IniFile file(path);
     EXPECT_EQ(file.ReadString("TestFrm", "TestFrm", ""), "Test window");
-    EXPECT_EQ(file.ReadSection("testfrm").size(), 10u) << "the caption joins the section";
+    EXPECT_EQ(file.ReadSection("testfrm").size(), 11u) << "the caption joins the section";
 }
 
 TEST(LanguageFilesTest, MissingFileKeepsTheTextsAndIsCreated) {
