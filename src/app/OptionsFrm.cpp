@@ -33,8 +33,8 @@ TOptionsFrm::TOptionsFrm(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     BuildPages();
+    // The controls start with the defaults of the settings.
     LoadSettings(Settings());
-    wmaList_->setCurrentIndex(-1);
 
     connect(formatList_, &QComboBox::activated, this, &TOptionsFrm::FormatListChanged);
     connect(patternList_, &QComboBox::activated, this, &TOptionsFrm::PatternListChanged);
