@@ -10,8 +10,8 @@
 namespace quillon::test {
 namespace {
 
-const std::filesystem::path kEntries =
-    std::filesystem::path(__FILE__).parent_path().parent_path() / "cddbserver" / "entries";
+// From the build, not from __FILE__: a compiler cache may make that path relative.
+const std::filesystem::path kEntries = QUILLON_CDDB_TEST_ENTRIES;
 
 // The CD database test server on the fixture entries, with switches that force its replies.
 // It serves until its standard input closes.
