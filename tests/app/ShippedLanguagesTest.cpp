@@ -5,9 +5,11 @@
 //   --gtest_filter='ShippedLanguagesTest.*'
 //
 // and translate the new keys in every other file of data/Languages.
+#include "app/FrmConverter.h"
 #include "app/LanguageFiles.h"
 #include "app/OptionsFrm.h"
 #include "app/RipFrm.h"
+#include "app/TagEditorFrm.h"
 #include "fixtures/Fixtures.h"
 #include "platform/IniFile.h"
 
@@ -27,8 +29,10 @@ const QString kLanguages = QUILLON_SOURCE_DIR "/data/Languages";
 struct Windows {
     TRipFrm main;
     TOptionsFrm options;
+    TFrmConverter converter;
+    TTagEditorFrm tagEditor;
 
-    QList<QWidget*> All() { return {&main, &options}; }
+    QList<QWidget*> All() { return {&main, &options, &converter, &tagEditor}; }
 };
 
 std::string Read(const std::string& path) {
