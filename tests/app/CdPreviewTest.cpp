@@ -200,11 +200,17 @@ TEST_F(CdPreviewTest, PausesResumesAndStopsWhilePaused) {
     auto* pause = Child<QToolButton>("btnPause");
     list_.setCurrentItem(list_.topLevelItem(3));
     preview_->Play();
+    // Past the first read of the disc, which may be slow, so that the pass under way when the
+    // pause comes ends soon; after it nothing more is read.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cdIn_->Position() > 0; }, 10000));
     pause->click();
     EXPECT_EQ(preview_->AudioOut().Status(), osPaused);
-    QTest::qWait(50);
-    const int64_t pausedAt = cdIn_->Position();
-    QTest::qWait(100);
+    int64_t pausedAt = -1;
+    for (int i = 0; i < 20 && cdIn_->Position() != pausedAt; ++i) {
+        pausedAt = cdIn_->Position();
+        QTest::qWait(500);
+    }
+    QTest::qWait(500);
     EXPECT_EQ(cdIn_->Position(), pausedAt) << "nothing is read while paused";
     pause->click();
     EXPECT_TRUE(QTest::qWaitFor([&] { return cdIn_->Position() > pausedAt; }, 5000));
