@@ -19,8 +19,6 @@ namespace {
 class Server {
 public:
     explicit Server(const QStringList& switches = {}) {
-        // The entries' folder from the build, not from __FILE__: a compiler cache may make
-        // that path relative.
         process_.start(QUILLON_CDDB_TEST_SERVER,
                        QStringList{"--entries", QUILLON_CDDB_TEST_ENTRIES} + switches);
         if (!process_.waitForReadyRead(10000)) {

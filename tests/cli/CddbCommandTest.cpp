@@ -10,7 +10,8 @@
 namespace quillon::test {
 namespace {
 
-// From the build, not from __FILE__: a compiler cache may make that path relative.
+// An absolute path from the build: __FILE__ may be relative to the build folder, which is not
+// the folder the tests run in.
 const std::filesystem::path kEntries = QUILLON_CDDB_TEST_ENTRIES;
 
 // The CD database test server on the fixture entries, with switches that force its replies.
