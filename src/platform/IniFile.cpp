@@ -86,17 +86,26 @@ std::string IniFile::ReadString(const std::string& section, const std::string& k
 
 std::vector<std::string> IniFile::ReadSection(const std::string& section) const {
     std::vector<std::string> keys;
+    for (auto& entry : ReadSectionValues(section)) {
+        keys.push_back(std::move(entry.first));
+    }
+    return keys;
+}
+
+std::vector<std::pair<std::string, std::string>>
+IniFile::ReadSectionValues(const std::string& section) const {
+    std::vector<std::pair<std::string, std::string>> entries;
     bool inSection = false;
     for (const auto& line : LoadLines()) {
         if (const auto name = SectionOf(line)) {
             inSection = SameName(*name, section);
         } else if (inSection) {
-            if (const auto entry = EntryOf(line)) {
-                keys.push_back(entry->first);
+            if (auto entry = EntryOf(line)) {
+                entries.push_back(std::move(*entry));
             }
         }
     }
-    return keys;
+    return entries;
 }
 
 bool IniFile::WriteString(const std::string& section, const std::string& key,

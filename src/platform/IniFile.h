@@ -20,6 +20,10 @@ public:
     bool WriteString(const std::string& section, const std::string& key, const std::string& value);
     // Key names of a section, in file order.
     std::vector<std::string> ReadSection(const std::string& section) const;
+    // The keys and values of a section in file order, read in one pass; where a key occurs
+    // twice, ReadString gives the first.
+    std::vector<std::pair<std::string, std::string>>
+    ReadSectionValues(const std::string& section) const;
 
     const std::string& FileName() const { return fileName_; }
 

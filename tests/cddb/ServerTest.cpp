@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
@@ -20,11 +19,8 @@ namespace {
 class Server {
 public:
     explicit Server(const QStringList& switches = {}) {
-        const auto entries =
-            std::filesystem::path(__FILE__).parent_path().parent_path() / "cddbserver" / "entries";
         process_.start(QUILLON_CDDB_TEST_SERVER,
-                       QStringList{"--entries", QString::fromStdString(entries.string())} +
-                           switches);
+                       QStringList{"--entries", QUILLON_CDDB_TEST_ENTRIES} + switches);
         if (!process_.waitForReadyRead(10000)) {
             return;
         }

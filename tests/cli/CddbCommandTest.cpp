@@ -10,8 +10,9 @@
 namespace quillon::test {
 namespace {
 
-const std::filesystem::path kEntries =
-    std::filesystem::path(__FILE__).parent_path().parent_path() / "cddbserver" / "entries";
+// An absolute path from the build: __FILE__ may be relative to the build folder, which is not
+// the folder the tests run in.
+const std::filesystem::path kEntries = QUILLON_CDDB_TEST_ENTRIES;
 
 // The CD database test server on the fixture entries, with switches that force its replies.
 // It serves until its standard input closes.

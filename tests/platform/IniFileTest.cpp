@@ -36,6 +36,9 @@ TEST(IniFileTest, UpdatesInPlaceKeepingEverythingElse) {
     EXPECT_EQ("; comment\n[One]\nA=1\nb=20\nC=3\n\n[Two]\nA=x\n[Three]\nZ=9\n", ReadText(name));
     EXPECT_EQ("x", ini.ReadString("two", "a", ""));
     EXPECT_EQ((std::vector<std::string>{"A", "b", "C"}), ini.ReadSection("ONE"));
+    EXPECT_EQ(
+        (std::vector<std::pair<std::string, std::string>>{{"A", "1"}, {"b", "20"}, {"C", "3"}}),
+        ini.ReadSectionValues("ONE"));
 }
 
 TEST(IniFileTest, WriteFailureIsReportedAndHarmless) {
