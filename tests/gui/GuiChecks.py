@@ -18,7 +18,7 @@ from GuiSession import SCALE, CheckFailed, Session
 
 # Two short tracks to rip, and a long one that is still being ripped when Cancel is pressed
 # (ripped to Ogg Vorbis, which takes seconds where WAV takes a fraction of one).
-SECONDS = [3, 4, 300]
+SECONDS = [3, 4, 480]
 TITLES = ["Morning Tide", "Gulls Over The Water", "The Long Way Home"]
 OPTIONS_PAGES = ["Common", "MP3", "WMA", "Ogg", "APE", "FreeDB", "File"]
 BUTTON = {pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_TOGGLE_BUTTON}
@@ -269,8 +269,8 @@ class Checks:
         s.keys(self.main, "ctrl+r")
         progress = s.new_window(known, "the progress window")
         dialog = s.wait("the progress window on the accessibility bus", lambda: next(
-            (w for w in at.windows(s.application())
-             if at.find(w, {pyatspi.ROLE_PROGRESS_BAR}) is not None), None))
+            (w for w in at.windows(s.application()) if w != self.frame and
+             at.find(w, {pyatspi.ROLE_PROGRESS_BAR}) is not None), None))
         bar = at.find(dialog, {pyatspi.ROLE_PROGRESS_BAR})
         s.wait("the progress bar to move", lambda: bar.queryValue().currentValue > 0)
         status = self.texts("Status")[2]
@@ -278,6 +278,7 @@ class Checks:
         s.shot("progress-window", [self.main, progress])
         at_cancel = bar.queryValue().currentValue
         s.click(s.control(dialog, BUTTON, "Cancel"))
+        s.step(f"Cancel pressed at {at_cancel:.0f} %")
         s.gone(progress, "the progress window (Cancel)")
         # The rip engine discards a stopped track's output: its row says so, and no part of the
         # file is left under its name or any other.
