@@ -55,12 +55,16 @@ __m128i WithFirst(__m128i v, int32_t first) {
         _mm_move_ss(_mm_castsi128_ps(v), _mm_castsi128_ps(_mm_cvtsi32_si128(first))));
 }
 
-// The sign of each lane as an int16 in its low half, the operand of a 16-bit multiply-add
-// with a lane of -1, 0 or 1.
-__m128i Signs16(__m128i v) {
+// The sign of each lane: 1, 0 or -1.
+__m128i Signs(__m128i v) {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i sign = _mm_sub_epi32(_mm_cmpgt_epi32(zero, v), _mm_cmpgt_epi32(v, zero));
-    return _mm_and_si128(sign, _mm_set1_epi32(0xFFFF));
+    return _mm_sub_epi32(_mm_cmpgt_epi32(zero, v), _mm_cmpgt_epi32(v, zero));
+}
+
+// The sign of each lane as an int16 in its low half: a 16-bit multiply-add of these with lanes
+// of -1, 0 or 1 gives the products of the signs.
+__m128i Signs16(__m128i v) {
+    return _mm_and_si128(Signs(v), _mm_set1_epi32(0xFFFF));
 }
 
 // One input of the adaptive stage over a block of values: the first stage's outputs, their
@@ -88,7 +92,17 @@ struct Block {
     // Filters n values after the history; returns the last of them unfiltered.
     int32_t Fill(const int32_t* input, int32_t last, int n) {
         int32_t* to = value + kBack;
-        for (int i = 0; i < n; ++i) {
+        int i = 0;
+        __m128i before = _mm_cvtsi32_si128(last);
+        for (; i + 4 <= n; i += 4) {
+            const __m128i in = Load(input + i);
+            const __m128i previous = _mm_or_si128(_mm_slli_si128(in, 4), before);
+            const __m128i scaled = _mm_sub_epi32(_mm_slli_epi32(previous, 5), previous);
+            Store(to + i, _mm_sub_epi32(in, _mm_srai_epi32(scaled, 5)));
+            before = _mm_srli_si128(in, 12);
+        }
+        last = _mm_cvtsi128_si32(before);
+        for (; i < n; ++i) {
             to[i] = FirstStage(input[i], last);
             last = input[i];
         }
@@ -131,16 +145,31 @@ struct Block {
 // and to its current value. The products of lanes 0 and 2 come from one 32x32-bit multiply,
 // those of lanes 1 and 3 from another.
 template <bool Cross> struct ApePredictor::Lane {
+    // The weights, held in registers by the loops.
+    struct Weights {
+        __m128i own;
+        __m128i cross = _mm_setzero_si128();
+        __m128i crossFirst = _mm_setzero_si128();
+    };
+
     explicit Lane(ApePredictor& p) : predictor(p) {
         own.Begin(p.a_);
-        ownWeights =
-            _mm_setr_epi32(p.ownWeights_[0], p.ownWeights_[3], p.ownWeights_[2], p.ownWeights_[1]);
         if constexpr (Cross) {
             cross.Begin(p.b_);
-            crossWeights = _mm_setr_epi32(p.crossWeights_[4], p.crossWeights_[3],
-                                          p.crossWeights_[2], p.crossWeights_[1]);
-            crossFirst = _mm_cvtsi32_si128(p.crossWeights_[0]);
         }
+    }
+
+    Weights Start() const {
+        const ApePredictor& p = predictor;
+        Weights w;
+        w.own =
+            _mm_setr_epi32(p.ownWeights_[0], p.ownWeights_[3], p.ownWeights_[2], p.ownWeights_[1]);
+        if constexpr (Cross) {
+            w.cross = _mm_setr_epi32(p.crossWeights_[4], p.crossWeights_[3], p.crossWeights_[2],
+                                     p.crossWeights_[1]);
+            w.crossFirst = _mm_cvtsi32_si128(p.crossWeights_[0]);
+        }
+        return w;
     }
 
     void Fill(const Channel& channel, int start, int n) {
@@ -151,20 +180,18 @@ template <bool Cross> struct ApePredictor::Lane {
     }
 
     // The residual of value i of the block.
-    [[gnu::always_inline]] int32_t Step(int i) {
+    [[gnu::always_inline]] int32_t Step(Weights& w, int i) const {
         const int32_t* value = own.value + Block::kBack;
         const int32_t* delta = own.delta + Block::kBack;
         const __m128i recent = WithFirst(Load(delta + i - 4), value[i - 1]);
-        __m128i sums =
-            _mm_add_epi64(_mm_mul_epu32(ownWeights, recent),
-                          _mm_mul_epu32(_mm_srli_epi64(ownWeights, 32), Load(delta + i - 3)));
+        __m128i sums = _mm_add_epi64(_mm_mul_epu32(w.own, recent),
+                                     _mm_mul_epu32(_mm_srli_epi64(w.own, 32), Load(delta + i - 3)));
         if constexpr (Cross) {
             const int32_t* crossDelta = cross.delta + Block::kBack;
             const __m128i crossSums = _mm_add_epi64(
-                _mm_add_epi64(
-                    _mm_mul_epu32(crossWeights, Load(crossDelta + i - 3)),
-                    _mm_mul_epu32(_mm_srli_epi64(crossWeights, 32), Load(crossDelta + i - 2))),
-                _mm_mul_epu32(crossFirst, _mm_cvtsi32_si128(cross.value[Block::kBack + i])));
+                _mm_add_epi64(_mm_mul_epu32(w.cross, Load(crossDelta + i - 3)),
+                              _mm_mul_epu32(_mm_srli_epi64(w.cross, 32), Load(crossDelta + i - 2))),
+                _mm_mul_epu32(w.crossFirst, _mm_cvtsi32_si128(cross.value[Block::kBack + i])));
             // The own sum in lane 0, the cross sum in lane 2; lane 0 then takes half the latter.
             sums = _mm_add_epi64(_mm_unpacklo_epi64(sums, crossSums),
                                  _mm_unpackhi_epi64(sums, crossSums));
@@ -176,17 +203,16 @@ template <bool Cross> struct ApePredictor::Lane {
             _mm_sub_epi32(_mm_cvtsi32_si128(value[i]), _mm_srai_epi32(sums, 10));
 
         // Each weight moves by the product of the residual's sign and its input's.
-        const __m128i sign = _mm_shuffle_epi32(Signs16(residual), 0);
+        const __m128i sign = _mm_shuffle_epi32(Signs(residual), 0);
         const int32_t* valueSign = own.valueSign + Block::kBack;
         const int32_t* deltaSign = own.deltaSign + Block::kBack;
-        ownWeights = _mm_add_epi32(
-            ownWeights, _mm_madd_epi16(sign, WithFirst(Load(deltaSign + i - 4), valueSign[i - 1])));
+        w.own = _mm_add_epi32(
+            w.own, _mm_madd_epi16(sign, WithFirst(Load(deltaSign + i - 4), valueSign[i - 1])));
         if constexpr (Cross) {
             const int32_t* crossDeltaSign = cross.deltaSign + Block::kBack;
-            crossWeights =
-                _mm_add_epi32(crossWeights, _mm_madd_epi16(sign, Load(crossDeltaSign + i - 3)));
-            crossFirst = _mm_add_epi32(
-                crossFirst,
+            w.cross = _mm_add_epi32(w.cross, _mm_madd_epi16(sign, Load(crossDeltaSign + i - 3)));
+            w.crossFirst = _mm_add_epi32(
+                w.crossFirst,
                 _mm_madd_epi16(sign, _mm_cvtsi32_si128(cross.valueSign[Block::kBack + i])));
         }
         return _mm_cvtsi128_si32(residual);
@@ -200,41 +226,40 @@ template <bool Cross> struct ApePredictor::Lane {
     }
 
     // Stores the state back into the predictor.
-    void End() {
-        own.End(predictor.a_);
+    void End(const Weights& w) {
+        ApePredictor& p = predictor;
+        own.End(p.a_);
         alignas(16) int32_t lanes[4];
-        Store(lanes, ownWeights);
-        predictor.ownWeights_[0] = lanes[0], predictor.ownWeights_[1] = lanes[3],
-        predictor.ownWeights_[2] = lanes[2], predictor.ownWeights_[3] = lanes[1];
+        Store(lanes, w.own);
+        p.ownWeights_[0] = lanes[0], p.ownWeights_[1] = lanes[3], p.ownWeights_[2] = lanes[2],
+        p.ownWeights_[3] = lanes[1];
         if constexpr (Cross) {
-            cross.End(predictor.b_);
-            Store(lanes, crossWeights);
-            predictor.crossWeights_[0] = _mm_cvtsi128_si32(crossFirst);
-            predictor.crossWeights_[1] = lanes[3], predictor.crossWeights_[2] = lanes[2],
-            predictor.crossWeights_[3] = lanes[1], predictor.crossWeights_[4] = lanes[0];
+            cross.End(p.b_);
+            Store(lanes, w.cross);
+            p.crossWeights_[0] = _mm_cvtsi128_si32(w.crossFirst);
+            p.crossWeights_[1] = lanes[3], p.crossWeights_[2] = lanes[2],
+            p.crossWeights_[3] = lanes[1], p.crossWeights_[4] = lanes[0];
         }
     }
 
     // The whole stage over count values.
     static void Run(ApePredictor& p, const Channel& channel, int count) {
         Lane lane(p);
+        Weights w = lane.Start();
         for (int start = 0; start < count; start += Block::kSize) {
             const int n = std::min(Block::kSize, count - start);
             lane.Fill(channel, start, n);
             for (int i = 0; i < n; ++i) {
-                channel.out[start + i] = lane.Step(i);
+                channel.out[start + i] = lane.Step(w, i);
             }
             lane.Next(n);
         }
-        lane.End();
+        lane.End(w);
     }
 
     ApePredictor& predictor;
     Block own;
     Block cross;
-    __m128i ownWeights;
-    __m128i crossWeights = _mm_setzero_si128();
-    __m128i crossFirst = _mm_setzero_si128();
 };
 #endif
 
@@ -362,6 +387,8 @@ void ApePredictor::ProcessPair(ApePredictor& x, const Channel& channelX, ApePred
     if (!x.wide_ && !y.wide_) {
         Lane<true> laneX(x);
         Lane<true> laneY(y);
+        auto weightsX = laneX.Start();
+        auto weightsY = laneY.Start();
         for (int start = 0; start < count; start += Block::kSize) {
             const int n = std::min(Block::kSize, count - start);
             laneX.Fill(channelX, start, n);
@@ -369,14 +396,14 @@ void ApePredictor::ProcessPair(ApePredictor& x, const Channel& channelX, ApePred
             int32_t* outX = channelX.out + start;
             int32_t* outY = channelY.out + start;
             for (int i = 0; i < n; ++i) {
-                outX[i] = laneX.Step(i);
-                outY[i] = laneY.Step(i);
+                outX[i] = laneX.Step(weightsX, i);
+                outY[i] = laneY.Step(weightsY, i);
             }
             laneX.Next(n);
             laneY.Next(n);
         }
-        laneX.End();
-        laneY.End();
+        laneX.End(weightsX);
+        laneY.End(weightsY);
         x.Filters(channelX.out, count);
         y.Filters(channelY.out, count);
         return;
