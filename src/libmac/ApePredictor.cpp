@@ -356,13 +356,7 @@ void ApePredictor::Stage(const int32_t* own, const int32_t* cross, int32_t* out,
     crossWeights_[4] = e4;
 }
 
-void ApePredictor::Filters(int32_t* out, int count) {
-    for (auto& filter : filters_) {
-        filter->Process(out, count);
-    }
-}
-
-void ApePredictor::Process(const Channel& channel, int count) {
+void ApePredictor::Adapt(const Channel& channel, int count) {
     if (channel.cross == nullptr) {
 #if defined(__SSE2__)
         Lane<false>::Run(*this, channel, count);
@@ -378,7 +372,13 @@ void ApePredictor::Process(const Channel& channel, int count) {
         Stage<false, true>(channel.own, channel.cross, channel.out, count);
 #endif
     }
-    Filters(channel.out, count);
+}
+
+void ApePredictor::Process(const Channel& channel, int count) {
+    Adapt(channel, count);
+    for (auto& filter : filters_) {
+        filter->Process(channel.out, count);
+    }
 }
 
 void ApePredictor::ProcessPair(ApePredictor& x, const Channel& channelX, ApePredictor& y,
@@ -404,13 +404,16 @@ void ApePredictor::ProcessPair(ApePredictor& x, const Channel& channelX, ApePred
         }
         laneX.End(weightsX);
         laneY.End(weightsY);
-        x.Filters(channelX.out, count);
-        y.Filters(channelY.out, count);
-        return;
-    }
+    } else
 #endif
-    x.Process(channelX, count);
-    y.Process(channelY, count);
+    {
+        x.Adapt(channelX, count);
+        y.Adapt(channelY, count);
+    }
+    // Both channels have the filters of one level.
+    for (size_t k = 0; k < x.filters_.size(); ++k) {
+        ApeNNFilter::ProcessPair(*x.filters_[k], channelX.out, *y.filters_[k], channelY.out, count);
+    }
 }
 
 } // namespace quillon

@@ -42,7 +42,8 @@ private:
 
     template <bool Wide, bool Cross>
     void Stage(const int32_t* own, const int32_t* cross, int32_t* out, int count);
-    void Filters(int32_t* out, int count);
+    // The first stage and the adaptive one, into channel.out.
+    void Adapt(const Channel& channel, int count);
 
     std::vector<std::unique_ptr<ApeNNFilter>> filters_;
     bool wide_ = false;
