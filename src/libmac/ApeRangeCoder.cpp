@@ -41,9 +41,7 @@ constexpr size_t kResidualBytes = 5 * kStepBytes;
 // Adds a carry (0 or 1) to the bytes before `end`, on through any 0xFF bytes it turns to 0.
 inline void AddCarry(uint8_t* end, uint32_t carry) {
     uint8_t* at = end - 1;
-    const uint32_t sum = *at + carry;
-    *at = static_cast<uint8_t>(sum);
-    if (sum > 0xFF) [[unlikely]] {
+    if (__builtin_add_overflow(*at, static_cast<uint8_t>(carry), at)) [[unlikely]] {
         do {
             --at;
             ++*at;
@@ -59,7 +57,8 @@ struct Core {
     uint8_t* out;
 
     // Moves a carry into the bytes written, then shifts out the bytes the range needs to
-    // exceed 2^23 again: without branches, as their number hardly repeats.
+    // exceed 2^23 again (at most three, as the range is >= 2^7): without branches, as their
+    // number hardly repeats, and with comparisons that run side by side.
     void Normalize() {
         AddCarry(out, low >> 31);
         low &= 0x7FFFFFFFu;
@@ -85,10 +84,10 @@ struct Core {
     }
 
     [[gnu::always_inline]] void EncodeResidual(uint32_t& ksum, int32_t residual) {
-        // Positive residuals to odd values, the others to even ones, without a branch.
-        const auto negative = static_cast<uint32_t>(residual >> 31);
-        const uint32_t magnitude = (static_cast<uint32_t>(residual) ^ negative) - negative;
-        const uint32_t x = 2 * magnitude - (residual > 0 ? 1 : 0);
+        // Positive residuals to odd values (2r - 1, the complement of -2r), the others to even
+        // ones (-2r).
+        const uint32_t x =
+            (0 - 2 * static_cast<uint32_t>(residual)) ^ (residual > 0 ? 0xFFFFFFFFu : 0);
         const uint32_t pivot = std::max(ksum / 32, 1u);
         // In double precision, so that it runs beside the integer division of the range;
         // the quotient of integers below 2^53 is exact after truncation.
