@@ -38,14 +38,18 @@ constexpr size_t kStepBytes = 3;
 constexpr size_t kWordBytes = 4;
 constexpr size_t kResidualBytes = 5 * kStepBytes;
 
-// Adds a carry (0 or 1) to the bytes before `end`, on through any 0xFF bytes it turns to 0.
-inline void AddCarry(uint8_t* end, uint32_t carry) {
+// Adds a carry (0 or 1) to the bytes before `end`, on through any 0xFF bytes it turns to 0, but
+// not past `first`: the coder's arithmetic never carries that far, and the bytes before it
+// are the stream's already.
+inline void AddCarry(uint8_t* first, uint8_t* end, uint32_t carry) {
     uint8_t* at = end - 1;
     if (__builtin_add_overflow(*at, static_cast<uint8_t>(carry), at)) [[unlikely]] {
-        do {
+        while (at != first) {
             --at;
-            ++*at;
-        } while (*at == 0);
+            if (++*at != 0) {
+                break;
+            }
+        }
     }
 }
 
@@ -55,12 +59,13 @@ struct Core {
     uint32_t low;
     uint32_t range;
     uint8_t* out;
+    uint8_t* first; // the first byte a carry may change
 
     // Moves a carry into the bytes written, then shifts out the bytes the range needs to
     // exceed 2^23 again (at most three, as the range is >= 2^7): without branches, as their
     // number hardly repeats, and with comparisons that run side by side.
     void Normalize() {
-        AddCarry(out, low >> 31);
+        AddCarry(first, out, low >> 31);
         low &= 0x7FFFFFFFu;
         const uint32_t bytes =
             (range <= kBottom) + (range <= kBottom >> 8) + (range <= kBottom >> 16);
@@ -152,7 +157,8 @@ void ApeRangeCoder::Start() {
 }
 
 void ApeRangeCoder::Encode(uint32_t& ksum, const int32_t* residuals, int count) {
-    Core core{low_, range_, Room(kResidualBytes * static_cast<size_t>(count))};
+    uint8_t* out = Room(kResidualBytes * static_cast<size_t>(count));
+    Core core{low_, range_, out, buffer_.data()};
     uint32_t k = ksum;
     for (int i = 0; i < count; ++i) {
         core.EncodeResidual(k, residuals[i]);
@@ -165,7 +171,8 @@ void ApeRangeCoder::Encode(uint32_t& ksum, const int32_t* residuals, int count) 
 
 void ApeRangeCoder::EncodeAlternating(uint32_t& ksumX, const int32_t* residualsX, uint32_t& ksumY,
                                       const int32_t* residualsY, int count) {
-    Core core{low_, range_, Room(2 * kResidualBytes * static_cast<size_t>(count))};
+    uint8_t* out = Room(2 * kResidualBytes * static_cast<size_t>(count));
+    Core core{low_, range_, out, buffer_.data()};
     uint32_t kx = ksumX;
     uint32_t ky = ksumY;
     for (int i = 0; i < count; ++i) {
@@ -180,10 +187,11 @@ void ApeRangeCoder::EncodeAlternating(uint32_t& ksumX, const int32_t* residualsX
 }
 
 void ApeRangeCoder::Flush() {
-    Core core{low_, range_, Room(kStepBytes + 4)};
+    uint8_t* out = Room(kStepBytes + sizeof(uint32_t));
+    Core core{low_, range_, out, buffer_.data()};
     core.Normalize();
     const uint32_t top = (core.low >> 23) + 1;
-    AddCarry(core.out, top >> 8);
+    AddCarry(core.first, core.out, top >> 8);
     const uint8_t tail[4] = {static_cast<uint8_t>(top), 0, 0, 0};
     std::memcpy(core.out, tail, sizeof tail);
     out_.Write(buffer_.data(), static_cast<size_t>(core.out - buffer_.data()) + sizeof tail);
