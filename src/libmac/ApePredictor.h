@@ -38,8 +38,10 @@ public:
                             const Channel& channelY, int count);
 
 private:
+    // The adaptive stage with 32-bit arithmetic in vector registers, where the processor has
+    // them.
     template <bool Cross> struct Lane;
-
+    // The adaptive stage one value at a time: exact in 64 bits (Wide) or wrapping at 32.
     template <bool Wide, bool Cross>
     void Stage(const int32_t* own, const int32_t* cross, int32_t* out, int count);
     // The first stage and the adaptive one, into channel.out.
