@@ -133,6 +133,7 @@ void TRipFrm::ConnectCommands() {
     connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { preview_->Play(); });
     connect(addButton_, &QPushButton::clicked, this, &TRipFrm::CopyTagPanelToRow);
     connect(preview_, &TCdPreview::StatusChanged, panels_[1], &QLabel::setText);
+    connect(preview_, &TCdPreview::Failed, this, &TRipFrm::ShowFailure);
 }
 
 void TRipFrm::SetWindows(TOptionsFrm* options, QWidget* converter, QWidget* tagEditor) {
@@ -243,8 +244,13 @@ void TRipFrm::Eject() {
     try {
         cdIn_->Eject();
     } catch (const std::exception& e) {
-        panels_[0]->setText(QString::fromStdString(e.what()));
+        ShowFailure(QString::fromStdString(e.what()));
     }
+}
+
+void TRipFrm::ShowFailure(const QString& message) {
+    panels_[0]->setText(message);
+    panels_[0]->setToolTip(message);
 }
 
 void TRipFrm::CloseTray() {

@@ -120,6 +120,8 @@ private:
     void SetAllTicks(bool ticked);
     void SetTrackHeader(bool allTicked);
     void SetRowStatus(int track, const QString& status);
+    // Status-bar panel 0: the last failure, in full in its tooltip; empty to clear it.
+    void ShowFailure(const QString& message);
     std::vector<RipRow> RowsFromList() const;
     void UpdateCommands();
 

@@ -247,7 +247,7 @@ QGroupBox* TRipFrm::BuildTagPanel(QWidget* parent) {
     addButton_->setToolTip("Copy these tags into the selected track");
 
     auto* grid = new QGridLayout(group);
-    grid->addWidget(AddLabel(group, "Label1", "&Title:", titleEdit_), 0, 0);
+    grid->addWidget(AddLabel(group, "Label1", "T&itle:", titleEdit_), 0, 0);
     grid->addWidget(titleEdit_, 0, 1, 1, 3);
     grid->addWidget(AddLabel(group, "Label2", "A&rtist:", artistEdit_), 1, 0);
     grid->addWidget(artistEdit_, 1, 1, 1, 3);

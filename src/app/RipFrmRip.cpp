@@ -39,8 +39,7 @@ void TRipFrm::ConnectRipEvents() {
     };
     engine_.OnTrackDone = [this](int track) { TrackEnded(track, kStatusComplete); };
     engine_.OnTrackFailed = [this](int track, const std::string& message) {
-        panels_[0]->setText(QString::fromStdString(message));
-        panels_[0]->setToolTip(panels_[0]->text());
+        ShowFailure(QString::fromStdString(message));
         ++ripFailures_;
         TrackEnded(track, kStatusFailed);
     };
@@ -61,15 +60,14 @@ void TRipFrm::RipButton() {
     progress_->show();
     mainPanel_->setEnabled(false);
     UpdateCommands();
-    panels_[0]->clear();
-    panels_[0]->setToolTip({});
+    ShowFailure({});
 
     std::vector<RipRow> rows = RowsFromList();
     try {
         engine_.Rip(*cdIn_, rows, CurrentSettings(),
                     [] { QCoreApplication::processEvents(QEventLoop::AllEvents, kPumpMs); });
     } catch (const std::exception& e) {
-        panels_[0]->setText(QString::fromStdString(e.what()));
+        ShowFailure(QString::fromStdString(e.what()));
         ++ripFailures_;
         RipFinished(false);
     }

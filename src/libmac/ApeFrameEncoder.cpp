@@ -71,7 +71,7 @@ void ApeFrameEncoder::EncodeMono(const int32_t* samples, int blocks) {
     Pipeline(
         blocks,
         [&](Slot& slot, int start, int n) {
-            predictorX_.Process(samples + start, nullptr, slot.x.data(), n);
+            predictorX_.Process({samples + start, nullptr, slot.x.data()}, n);
         },
         [&](const Slot& slot, int n) { coder_.Encode(ksum, slot.x.data(), n); });
 }
@@ -98,8 +98,9 @@ void ApeFrameEncoder::EncodeStereo(int32_t* first0, int32_t* first1, int blocks)
             // difference of the same block.
             slot.cross[0] = start == 0 ? 0 : mid[start - 1];
             std::copy(mid + start, mid + start + n - 1, slot.cross.begin() + 1);
-            predictorX_.Process(difference + start, slot.cross.data(), slot.x.data(), n);
-            predictorY_.Process(mid + start, difference + start, slot.y.data(), n);
+            ApePredictor::ProcessPair(
+                predictorX_, {difference + start, slot.cross.data(), slot.x.data()}, predictorY_,
+                {mid + start, difference + start, slot.y.data()}, n);
         },
         [&](const Slot& slot, int n) {
             coder_.EncodeAlternating(ksumX, slot.x.data(), ksumY, slot.y.data(), n);

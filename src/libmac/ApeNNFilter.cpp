@@ -14,7 +14,7 @@ namespace {
 constexpr int kWindow = 4096;
 
 // The order is a template argument so that the compiler unrolls and vectorises these loops
-// (int16 multiply-add and add) at the project's optimisation level.
+// (int16 multiply-add, multiply and subtract) at the project's optimisation level.
 template <int N> int32_t Dot(const int16_t* __restrict weights, const int16_t* __restrict input) {
     uint32_t sum = 0; // the decoder accumulates modulo 2^32
     for (int j = 0; j < N; ++j) {
@@ -23,15 +23,12 @@ template <int N> int32_t Dot(const int16_t* __restrict weights, const int16_t* _
     return static_cast<int32_t>(sum);
 }
 
-template <int N> void Add(int16_t* __restrict weights, const int16_t* __restrict adapt) {
+// Moves the weights against the adaptation steps by `direction` (-1, 0 or 1), wrapping at 16 bits
+// as the decoder does.
+template <int N>
+void Adapt(int16_t* __restrict weights, const int16_t* __restrict adapt, int16_t direction) {
     for (int j = 0; j < N; ++j) {
-        weights[j] = static_cast<int16_t>(weights[j] + adapt[j]);
-    }
-}
-
-template <int N> void Subtract(int16_t* __restrict weights, const int16_t* __restrict adapt) {
-    for (int j = 0; j < N; ++j) {
-        weights[j] = static_cast<int16_t>(weights[j] - adapt[j]);
+        weights[j] = static_cast<int16_t>(weights[j] - adapt[j] * direction);
     }
 }
 
@@ -53,50 +50,87 @@ struct ApeNNFilter::State {
 
 namespace {
 
-template <int N> void ProcessOrder(ApeNNFilter::State& s, int32_t* values, int count) {
-    // Locals for the loop: stores to `values` could otherwise alias the state.
-    int16_t* weights = s.weights.data();
-    int16_t* input = s.input.data();
-    int16_t* adapt = s.adapt.data();
-    int at = s.at;
-    int64_t average = s.average;
-    const int shift = s.shift;
-    const int64_t round = int64_t{1} << (shift - 1);
-    for (int i = 0; i < count; ++i) {
-        const int32_t v = values[i];
-        const int64_t prediction = (int64_t{Dot<N>(weights, input + at - N)} + round) >> shift;
+// One filter's state in locals while it runs: stores to the values and to the windows could
+// otherwise alias it.
+template <int N> class Pass {
+public:
+    explicit Pass(ApeNNFilter::State& s)
+        : state_(s), input_(s.input.data()), adapt_(s.adapt.data()), at_(s.at), average_(s.average),
+          shift_(s.shift), round_(int64_t{1} << (s.shift - 1)) {
+        std::copy_n(s.weights.data(), N, weights_);
+    }
+
+    [[gnu::always_inline]] void Filter(int32_t& value) {
+        const int32_t v = value;
+        const int64_t prediction = (int64_t{Dot<N>(weights_, input_ + at_ - N)} + round_) >> shift_;
         const auto out = static_cast<int32_t>(static_cast<uint32_t>(int64_t{v} - prediction));
-        if (out > 0) {
-            Subtract<N>(weights, adapt + at - N);
-        } else if (out < 0) {
-            Add<N>(weights, adapt + at - N);
-        }
-        values[i] = out;
+        // Without branches: the signs of the values hardly repeat.
+        Adapt<N>(weights_, adapt_ + at_ - N, static_cast<int16_t>((out > 0) - (out < 0)));
+        value = out;
 
-        input[at] = Saturate(v);
+        input_[at_] = Saturate(v);
+        // The step: 32 above three times the average magnitude, 16 above 4/3 of it, 8 above
+        // zero (the average is never negative, so each bound implies the next).
         const int64_t magnitude = std::llabs(int64_t{v});
-        int16_t step = 0;
-        if (magnitude > 3 * average) {
-            step = 32;
-        } else if (magnitude > average + average / 3) {
-            step = 16;
-        } else if (magnitude > 0) {
-            step = 8;
-        }
-        adapt[at] = static_cast<int16_t>(v > 0 ? -step : step);
-        average += (magnitude - average) / 16;
-        adapt[at - 1] = static_cast<int16_t>(adapt[at - 1] >> 1);
-        adapt[at - 2] = static_cast<int16_t>(adapt[at - 2] >> 1);
-        adapt[at - 8] = static_cast<int16_t>(adapt[at - 8] >> 1);
+        const auto step =
+            static_cast<int16_t>(8 * (magnitude > 0) + 8 * (magnitude > average_ + average_ / 3) +
+                                 16 * (magnitude > 3 * average_));
+        adapt_[at_] = static_cast<int16_t>(v > 0 ? -step : step);
+        average_ += (magnitude - average_) / 16;
+        adapt_[at_ - 1] = static_cast<int16_t>(adapt_[at_ - 1] >> 1);
+        adapt_[at_ - 2] = static_cast<int16_t>(adapt_[at_ - 2] >> 1);
+        adapt_[at_ - 8] = static_cast<int16_t>(adapt_[at_ - 8] >> 1);
 
-        if (++at == N + kWindow) {
-            std::memmove(input, input + kWindow, N * sizeof(int16_t));
-            std::memmove(adapt, adapt + kWindow, N * sizeof(int16_t));
-            at = N;
+        if (++at_ == N + kWindow) {
+            std::memmove(input_, input_ + kWindow, N * sizeof(int16_t));
+            std::memmove(adapt_, adapt_ + kWindow, N * sizeof(int16_t));
+            at_ = N;
         }
     }
-    s.at = at;
-    s.average = static_cast<int32_t>(average);
+
+    // Stores the state back.
+    void End() {
+        std::copy_n(weights_, N, state_.weights.data());
+        state_.at = at_;
+        state_.average = static_cast<int32_t>(average_);
+    }
+
+private:
+    ApeNNFilter::State& state_;
+    alignas(16) int16_t weights_[N];
+    int16_t* input_;
+    int16_t* adapt_;
+    int at_;
+    int64_t average_;
+    const int shift_;
+    const int64_t round_;
+};
+
+template <int N> void ProcessOrder(ApeNNFilter::State& s, int32_t* values, int count) {
+    Pass<N> pass(s);
+    for (int i = 0; i < count; ++i) {
+        pass.Filter(values[i]);
+    }
+    pass.End();
+}
+
+// Two filters side by side: the processor works on one while the other waits for its results.
+template <int N>
+void ProcessOrderPair(ApeNNFilter::State& x, int32_t* valuesX, ApeNNFilter::State& y,
+                      int32_t* valuesY, int count) {
+    Pass<N> passX(x);
+    Pass<N> passY(y);
+    for (int i = 0; i < count; ++i) {
+        passX.Filter(valuesX[i]);
+        passY.Filter(valuesY[i]);
+    }
+    passX.End();
+    passY.End();
+}
+
+template <int N> void Bind(ApeNNFilter::Processor& process, ApeNNFilter::PairProcessor& pair) {
+    process = ProcessOrder<N>;
+    pair = ProcessOrderPair<N>;
 }
 
 } // namespace
@@ -104,19 +138,19 @@ template <int N> void ProcessOrder(ApeNNFilter::State& s, int32_t* values, int c
 ApeNNFilter::ApeNNFilter(int order, int shift) : state_(std::make_unique<State>()) {
     switch (order) {
     case 16:
-        process_ = ProcessOrder<16>;
+        Bind<16>(process_, processPair_);
         break;
     case 32:
-        process_ = ProcessOrder<32>;
+        Bind<32>(process_, processPair_);
         break;
     case 64:
-        process_ = ProcessOrder<64>;
+        Bind<64>(process_, processPair_);
         break;
     case 256:
-        process_ = ProcessOrder<256>;
+        Bind<256>(process_, processPair_);
         break;
     case 1280:
-        process_ = ProcessOrder<1280>;
+        Bind<1280>(process_, processPair_);
         break;
     default:
         throw std::invalid_argument("unsupported filter order");
@@ -142,6 +176,16 @@ void ApeNNFilter::Reset() {
 
 void ApeNNFilter::Process(int32_t* values, int count) {
     process_(*state_, values, count);
+}
+
+void ApeNNFilter::ProcessPair(ApeNNFilter& x, int32_t* valuesX, ApeNNFilter& y, int32_t* valuesY,
+                              int count) {
+    if (x.state_->order != y.state_->order) {
+        x.Process(valuesX, count);
+        y.Process(valuesY, count);
+        return;
+    }
+    x.processPair_(*x.state_, valuesX, *y.state_, valuesY, count);
 }
 
 } // namespace quillon

@@ -21,12 +21,19 @@ public:
     void Reset();
     // Filters count values in place.
     void Process(int32_t* values, int count);
+    // The same for two filters of one order at once, interleaved, so that the processor works
+    // on one while the other waits for its results.
+    static void ProcessPair(ApeNNFilter& x, int32_t* valuesX, ApeNNFilter& y, int32_t* valuesY,
+                            int count);
 
     struct State;
+    using Processor = void (*)(State&, int32_t*, int);
+    using PairProcessor = void (*)(State&, int32_t*, State&, int32_t*, int);
 
 private:
     std::unique_ptr<State> state_;
-    void (*process_)(State&, int32_t*, int);
+    Processor process_;
+    PairProcessor processPair_;
 };
 
 } // namespace quillon

@@ -2,13 +2,16 @@
 
 #include "libmac/ApeWordStream.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace quillon {
 
 // The range coder of a Monkey's Audio frame and the adaptive coding of residuals on top of it.
-// Bytes are final when they reach the stream: a carry is resolved through the one held-back
-// byte and the count of pending 0xFF bytes.
+// Coded bytes collect in a buffer of the coder's own, where a carry is added to the bytes
+// already written; they go on to the stream once no carry can change them any more (every byte
+// before the last one that is not 0xFF).
 class ApeRangeCoder {
 public:
     explicit ApeRangeCoder(ApeWordStream& out) : out_(out) {}
@@ -24,37 +27,14 @@ public:
     void Flush();
 
 private:
-    void EncodeResidual(uint32_t& ksum, int32_t residual);
-    void Normalize() {
-        while (range_ <= kBottom) {
-            Shift();
-        }
-    }
-    // Moves the top byte of low out: held back while a carry could still change it.
-    void Shift();
-    void EmitCarry(bool carry);
-    // The overflow escapes and pivots beyond 16 bits.
-    void EncodeUncommon(uint32_t overflow, uint32_t base, uint32_t pivot);
-    void EncodeShift16(uint32_t start, uint32_t width) {
-        Normalize();
-        const uint32_t q = range_ >> 16;
-        low_ += q * start;
-        range_ = q * width;
-    }
-    void EncodeTotal(uint32_t start, uint32_t total) {
-        Normalize();
-        const uint32_t q = range_ / total;
-        low_ += q * start;
-        range_ = q;
-    }
-
-    static constexpr uint32_t kBottom = 1u << 23;
+    // Passes the final bytes on and makes room for `bytes` more; returns where they go.
+    uint8_t* Room(size_t bytes);
 
     ApeWordStream& out_;
+    std::vector<uint8_t> buffer_;
+    size_t fill_ = 0;
     uint32_t low_ = 0;
     uint32_t range_ = 0;
-    uint8_t cache_ = 0;
-    uint32_t pending_ = 0;
 };
 
 } // namespace quillon

@@ -22,6 +22,8 @@ public:
             Drain();
         }
     }
+    // Puts `bytes` bytes at once.
+    void Write(const uint8_t* data, size_t bytes);
     // Bytes put so far.
     uint64_t Position() const { return written_ + fill_; }
     // Pads the last word with zero bytes and writes everything out; returns the stored size.
