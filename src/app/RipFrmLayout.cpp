@@ -193,9 +193,11 @@ QWidget* TRipFrm::BuildMainPanel() {
     header->setSectionsClickable(true);
     header->setSectionsMovable(false);
     const int digit = list_->fontMetrics().horizontalAdvance('0');
-    header->resizeSection(colTrack, digit * 18);
-    header->resizeSection(colTitle, digit * 18);
-    header->resizeSection(colStatus, digit * 12);
+    // Widths in digits, so that most columns are in view at the window's starting size.
+    constexpr std::array<int, 7> kColumnDigits{15, 18, 11, 14, 14, 6, 10};
+    for (size_t column = 0; column < kColumnDigits.size(); ++column) {
+        header->resizeSection(static_cast<int>(column), digit * kColumnDigits[column]);
+    }
     list_->installEventFilter(this);
 
     tagPanel_ = BuildTagPanel(panel);
@@ -235,8 +237,14 @@ QGroupBox* TRipFrm::BuildTagPanel(QWidget* parent) {
     yearEdit_ = edit("Edit4");
     commentEdit_ = edit("Edit6");
     yearEdit_->setMaxLength(4);
+    // Room for a year in any font; the genre list is sized by a short name rather than its
+    // longest one, so that the year and comment fields keep their share of the panel.
+    yearEdit_->setMinimumWidth(yearEdit_->fontMetrics().horizontalAdvance("88888") +
+                               yearEdit_->fontMetrics().averageCharWidth() * 2);
     genreBox_ = new QComboBox(group);
     genreBox_->setObjectName("ComboBox5");
+    genreBox_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    genreBox_->setMinimumContentsLength(12);
     for (const std::string_view genre : ID3Genres) {
         genreBox_->addItem(QString::fromUtf8(genre.data(), static_cast<qsizetype>(genre.size())));
     }
