@@ -31,14 +31,9 @@ ffmpeg -loglevel error -y -f lavfi -i "sine=frequency=440:sample_rate=44100:dura
   done
 } >"$work/disc.cue"
 
-exec 3<> <(:)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb=$!
-display=""
-read -r -t 30 display <&3 || true
-exec 3<&-
-[ -n "$display" ] || { echo "Xvfb did not start: $(cat "$work/xvfb.log")" >&2; exit 1; }
-export DISPLAY=":$display"
+# shellcheck source=/dev/null
+source "$here/../tests/gui/StartXvfb.sh"
+start_xvfb "$work"
 
 # Prints "ready" once it watches the screen, then the wall time at which a window titled
 # "Quillon Rip PRO..." is mapped (or nothing within 30 s).

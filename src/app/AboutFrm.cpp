@@ -1,6 +1,7 @@
 #include "app/AboutFrm.h"
 
 #include "app/AppIcons.h"
+#include "app/RaisedPanel.h"
 #include "app/WindowGeometry.h"
 
 #include <QFrame>
@@ -43,13 +44,7 @@ TAboutFrm::TAboutFrm(QWidget* parent)
     setWindowTitle("About Quillon Rip");
     setAttribute(Qt::WA_DeleteOnClose);
 
-    auto* frame = new QFrame(this);
-    frame->setObjectName("Panel1");
-    frame->setFrameShape(QFrame::StyledPanel);
-    frame->setFrameShadow(QFrame::Raised);
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->addWidget(frame);
+    QFrame* frame = AddRaisedPanel(*this);
 
     auto* picture = new QLabel(frame);
     picture->setObjectName("Image1");

@@ -1,5 +1,6 @@
 #include "app/OperationProgressFrm.h"
 
+#include "app/RaisedPanel.h"
 #include "app/WindowGeometry.h"
 
 #include <QFrame>
@@ -19,14 +20,7 @@ TOperationProgressFrm::TOperationProgressFrm(QWidget* parent)
     setWindowTitle("Ripping");
     setAttribute(Qt::WA_DeleteOnClose);
 
-    // Without a frame of its own from the window manager, the window draws its edge.
-    auto* frame = new QFrame(this);
-    frame->setObjectName("Panel1");
-    frame->setFrameShape(QFrame::StyledPanel);
-    frame->setFrameShadow(QFrame::Raised);
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->addWidget(frame);
+    QFrame* frame = AddRaisedPanel(*this);
 
     caption_ = new QLabel(frame);
     caption_->setObjectName("Label1");

@@ -1,11 +1,11 @@
 #include "WindowTestSupport.h"
+#include "fixtures/CddbServerProcess.h"
 #include "fixtures/DiscImages.h"
 #include "fixtures/Fixtures.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QTest>
 #include <QTreeWidget>
 #include <filesystem>
@@ -13,34 +13,6 @@
 
 namespace quillon::test {
 namespace {
-
-// The CD database test server on the fixture entries; serves until its input closes.
-class TestServer {
-public:
-    explicit TestServer(const QStringList& switches) {
-        process_.start(QUILLON_CDDB_TEST_SERVER,
-                       QStringList{"--entries", QUILLON_CDDB_TEST_ENTRIES} + switches);
-        if (process_.waitForReadyRead(10000)) {
-            const QString ports = QString::fromUtf8(process_.readLine()).trimmed();
-            http_ = ports.section(' ', 0, 0).section('=', 1);
-        }
-    }
-    ~TestServer() {
-        process_.closeWriteChannel();
-        if (!process_.waitForFinished(5000)) {
-            process_.kill();
-            process_.waitForFinished(5000);
-        }
-    }
-    TestServer(const TestServer&) = delete;
-    TestServer& operator=(const TestServer&) = delete;
-
-    std::string HttpAddress() const { return "127.0.0.1:" + http_.toStdString(); }
-
-private:
-    QProcess process_;
-    QString http_;
-};
 
 // FreeDB looks the disc up on the server of the options: an entry fills the rows and the tag
 // panel; no match and a failing server leave them as they were, each with its message. The
@@ -77,9 +49,9 @@ TEST(RipFrmLookupTest, LooksTheDiscUpAndFillsTheRows) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const TestServer server(c.switches);
+        const CddbServerProcess server(c.switches);
         Settings settings;
-        settings.Set("FreeDBServer", server.HttpAddress());
+        settings.Set("FreeDBServer", server.Address("http"));
         MessageLog messages;
         WindowUnderTest w(settings);
         w.UseImage(sheet);

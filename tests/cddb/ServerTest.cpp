@@ -1,11 +1,11 @@
 // The client against the CD database test server: lookups over HTTP and CDDBP, site lists,
 // submissions, failures, and servers that misbehave.
 #include "cddb/Cddb.h"
+#include "fixtures/CddbServerProcess.h"
 #include "fixtures/Fixtures.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
@@ -14,36 +14,6 @@
 
 namespace quillon::test {
 namespace {
-
-// The test server on ephemeral loopback ports, ended when the object goes.
-class Server {
-public:
-    explicit Server(const QStringList& switches = {}) {
-        process_.start(QUILLON_CDDB_TEST_SERVER,
-                       QStringList{"--entries", QUILLON_CDDB_TEST_ENTRIES} + switches);
-        if (!process_.waitForReadyRead(10000)) {
-            return;
-        }
-        std::istringstream ports(process_.readLine().toStdString());
-        std::string word;
-        while (ports >> word) {
-            const size_t equals = word.find('=');
-            ports_[word.substr(0, equals)] = word.substr(equals + 1);
-        }
-    }
-    ~Server() {
-        process_.closeWriteChannel();
-        if (!process_.waitForFinished(5000)) {
-            process_.kill();
-            process_.waitForFinished(5000);
-        }
-    }
-    std::string Address(const std::string& service) { return "127.0.0.1:" + ports_[service]; }
-
-private:
-    QProcess process_;
-    std::map<std::string, std::string> ports_;
-};
 
 // A disc of tracks of the given lengths in sectors, the first at 2 seconds.
 DiscToc Disc(const std::vector<int>& lengths) {
@@ -114,7 +84,7 @@ std::string FileText(const std::string& fileName) {
 }
 
 TEST(ServerTest, LooksUpDiscsOverHttp) {
-    Server server;
+    CddbServerProcess server;
     struct Case {
         std::vector<int> lengths;
         std::string category; // the match to choose; empty when none is found
@@ -178,7 +148,7 @@ TEST(ServerTest, LooksUpDiscsOverHttp) {
 TEST(ServerTest, TalksToALineModeServer) {
     TempDir dir;
     const std::string log = dir.File("requests.log");
-    Server server({"--log", QString::fromStdString(log)});
+    CddbServerProcess server({"--log", QString::fromStdString(log)});
     Client client(TServerType::CDDBP, server.Address("cddbp"));
     client.cddb.Info().Toc = Disc({150, 225});
     // The line-mode hello has no escapes: a space or line break must not split it.
@@ -222,7 +192,7 @@ TEST(ServerTest, SubmitsEntriesAndReadsSiteLists) {
     TempDir dir;
     const std::string log = dir.File("requests.log");
     const std::string mail = dir.File("mail.log");
-    Server server(
+    CddbServerProcess server(
         {"--log", QString::fromStdString(log), "--mail-log", QString::fromStdString(mail)});
     Client client(TServerType::HTTP, server.Address("http"));
     client.cddb.Info().Toc = Disc({150, 225});
@@ -298,7 +268,7 @@ TEST(ServerTest, ReportsFailuresAndSurvivesHostileServers) {
     };
     for (const Case& c : cases) {
         const std::string name = c.switches.join(' ').toStdString();
-        Server server(c.switches);
+        CddbServerProcess server(c.switches);
         QElapsedTimer clock;
         clock.start();
         Client client(c.type, server.Address(c.type == TServerType::HTTP ? "http" : "cddbp"));

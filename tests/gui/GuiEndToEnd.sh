@@ -34,15 +34,9 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# The X server picks a free display and writes its number to the pipe.
-exec 3<> <(:)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb=$!
-display=""
-read -r -t 30 display <&3 || true
-exec 3<&-
-[ -n "$display" ] || { echo "GuiEndToEnd: Xvfb did not start: $(cat "$work/xvfb.log")" >&2; exit 1; }
-export DISPLAY=":$display"
+# shellcheck source=/dev/null
+source "$here/StartXvfb.sh"
+start_xvfb "$work"
 echo "gui: X server on $DISPLAY; screenshots in $shots"
 
 # setsid makes the session the leader of a new process group, which cleanup ends as a whole;

@@ -1,8 +1,8 @@
 #include "NetTestSupport.h"
+#include "fixtures/CddbServerProcess.h"
 #include "net/HttpCli.h"
 #include "platform/MemoryStream.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <fstream>
@@ -12,26 +12,7 @@
 namespace quillon {
 namespace {
 
-// The CD database test server, running until the object goes.
-class CddbServerProcess {
-public:
-    explicit CddbServerProcess(const QStringList& switches) {
-        process_.start(QUILLON_CDDB_TEST_SERVER,
-                       QStringList{"--entries", QUILLON_CDDB_TEST_ENTRIES} + switches);
-        if (process_.waitForReadyRead(5000))
-            std::sscanf(process_.readLine().constData(), "http=%d", &httpPort_);
-    }
-    ~CddbServerProcess() {
-        process_.closeWriteChannel(); // the end of its input stops it
-        if (!process_.waitForFinished(5000))
-            process_.kill();
-    }
-    int HttpPort() const { return httpPort_; }
-
-private:
-    QProcess process_;
-    int httpPort_ = 0;
-};
+using test::CddbServerProcess;
 
 // The test server answers well-behaved and hostile, and the HTTP client stays within its
 // limits whatever it sends.
@@ -61,12 +42,12 @@ TEST(CddbTestServer, HttpClientAgainstEveryMode) {
         SCOPED_TRACE(c.switches.join(' ').toStdString());
         const QString log = folder.filePath("log.txt");
         CddbServerProcess server(c.switches + QStringList{"--log", log});
-        ASSERT_NE(server.HttpPort(), 0);
+        ASSERT_NE(server.Port("http"), 0);
 
         MemoryStream received;
         THttpCli http;
-        http.URL =
-            "http://127.0.0.1:" + std::to_string(server.HttpPort()) + "/~cddb/cddb.cgi?" + c.query;
+        http.URL = "http://127.0.0.1:" + std::to_string(server.Port("http")) + "/~cddb/cddb.cgi?" +
+                   c.query;
         http.TimeoutMs = 500;
         http.MaxBodyBytes = 1024 * 1024;
         http.RcvdStream = &received;
