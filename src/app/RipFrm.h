@@ -87,7 +87,7 @@ public:
     TCddb& Cddb() { return *cddb_; }
     TCdPreview& Preview() { return *preview_; }
     int CurrentTrack() const { return currentTrack_; }
-    int RowCount() const { return rowCount_; }
+    int RowCount() const;
     // 12 when the "Track" header shows all tracks ticked, 11 when it shows none.
     int TrackHeaderImage() const { return allTicked_ ? 12 : 11; }
     QString StatusText(int panel) const;
@@ -202,7 +202,6 @@ private:
 
     TCDDiscKind discKind_ = dkNoDisc;
     int currentTrack_ = 1;
-    int rowCount_ = 0;
     bool allTicked_ = true;
     bool ripping_ = false;
     int ripTrack_ = 0; // the track whose progress is shown; 0 between tracks

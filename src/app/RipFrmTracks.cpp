@@ -72,6 +72,10 @@ void TRipFrm::DrivesChanged() {
     RefreshTrackList();
 }
 
+int TRipFrm::RowCount() const {
+    return list_->topLevelItemCount();
+}
+
 void TRipFrm::RefreshTrackList() {
     // A lookup under way was for the disc listed until now; its entry must not name these rows.
     lookup_->Abort();
@@ -96,7 +100,6 @@ void TRipFrm::RefreshTrackList() {
         trackBox_->setCurrentIndex(0);
     }
     currentTrack_ = 1;
-    rowCount_ = list_->topLevelItemCount();
     // A later lookup identifies the disc in the chosen drive.
     if (const int drive = driveBox_->currentIndex(); drive >= 0) {
         cddb_->ReadDiscId(static_cast<uint8_t>(drive));
