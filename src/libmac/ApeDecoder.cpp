@@ -23,6 +23,9 @@ uint32_t LE32(const uint8_t* p) {
 constexpr int kFirstDescriptorVersion = 3980;
 constexpr size_t kHeaderBytes = 24;
 constexpr size_t kMaxDescriptorBytes = 1024;
+// The longest frame any compression level writes. FFmpeg allocates the last frame's packet and
+// every frame's samples from the block counts, so larger counts are refused before it sees them.
+constexpr uint32_t kMaxBlocksPerFrame = 73728 * 16;
 
 // Every frame must start inside the file, in order: FFmpeg sizes frames (and allocates their
 // packets) from these offsets.
@@ -146,7 +149,8 @@ int ApeDecoder::ReadHeader(const std::string& fileName) {
     }
     // A frame count the file cannot hold would have FFmpeg allocate and fill tables for it.
     if (static_cast<int>(LE16(&start[4])) < kFirstDescriptorVersion) {
-        return LE32(&start[24]) <= fileSize && TailTagFits(fileName, fileSize)
+        return LE32(&start[24]) <= fileSize && LE32(&start[28]) <= kMaxBlocksPerFrame &&
+                       TailTagFits(fileName, fileSize)
                    ? MAC_OK
                    : MAC_ERROR_INVALID_INPUT_FILE;
     }
@@ -158,7 +162,9 @@ int ApeDecoder::ReadHeader(const std::string& fileName) {
     const uint8_t* header = &start[descriptorBytes];
     const uint32_t totalFrames = LE32(header + 12);
     const uint32_t seekTableBytes = LE32(&start[16]);
-    if (!TailTagFits(fileName, fileSize)) {
+    const uint32_t blocksPerFrame = LE32(header + 4);
+    if (blocksPerFrame > kMaxBlocksPerFrame || LE32(header + 8) > blocksPerFrame ||
+        !TailTagFits(fileName, fileSize)) {
         return MAC_ERROR_INVALID_INPUT_FILE;
     }
     if (totalFrames != 0) {

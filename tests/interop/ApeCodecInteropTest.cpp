@@ -117,11 +117,19 @@ TEST_F(ApeCodecInteropTest, DamagedFilesRaiseTheLibraryText) {
         }
         return bytes;
     };
+    // Frames claimed far longer than any level writes (the header follows a 52-byte descriptor).
+    const auto oversized = [&](size_t field) {
+        std::vector<uint8_t> bytes = good;
+        bytes[52 + field + 3] = 0x20;
+        return bytes;
+    };
     const struct {
         const char* name;
         std::vector<uint8_t> bytes;
         const char* error;
     } cases[] = {
+        {"huge frames", oversized(4), "MACDll error: invalid input file"},
+        {"huge last frame", oversized(8), "MACDll error: invalid input file"},
         {"truncated", std::vector<uint8_t>(good.begin(), good.begin() + good.size() * 3 / 5),
          "MACDll error: invalid input file"},
         {"garbled", garbled(), "MACDll error: decompressing frame"},
