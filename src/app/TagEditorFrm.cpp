@@ -207,8 +207,8 @@ void TTagEditorFrm::Load(const QString& path) {
         try {
             song_ = ReadSongInformation(FileName(path));
         } catch (const std::exception& error) {
-            ShowMessage(this, QString("The tags of “%1” cannot be read.").arg(path), kCaption,
-                        MessageIcon::Error, QString::fromUtf8(error.what()));
+            // An Ogg file that cannot be opened; the boxes stay empty.
+            ShowMessage(this, QString::fromUtf8(error.what()), kCaption, MessageIcon::Error, path);
         }
     }
     ShowInformation(song_);
