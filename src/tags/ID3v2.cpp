@@ -291,7 +291,14 @@ std::vector<TID3v2Frame> TID3v2::AppliedFrames() const {
     if (TrackFromText(FrameText(frames, kTrack)) != track_) {
         SetText(frames, kTrack, track_ != 0 ? std::to_string(track_) : std::string());
     }
-    SetText(frames, kYear, year_);
+    if (FrameText(frames, kYear) != year_) {
+        SetText(frames, kYear, year_);
+        // A recording time of version 2.4 that another tagger left in the tag would contradict
+        // the new year in players that prefer it.
+        frames.erase(std::remove_if(frames.begin(), frames.end(),
+                                    [](const TID3v2Frame& f) { return f.ID == "TDRC"; }),
+                     frames.end());
+    }
     if (GenreText(FrameText(frames, kGenre)) != genre_) {
         SetText(frames, kGenre, genre_);
     }

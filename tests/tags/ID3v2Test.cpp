@@ -175,6 +175,8 @@ TEST(ID3v2Test, RetaggingKeepsEveryOtherFrameByteForByte) {
                  Concat({{0, 0, 0, static_cast<uint8_t>(packed.size())}, {0, 0x80}, packed}));
     Bytes encrypted = BytesOf("PRIV");
     test::Append(encrypted, {0, 0, 0, 4, 0, 0x40, 0x80, 0xFF, 0x00, 0xE1});
+    // A later recording time than the year; it goes when the year is edited.
+    const Bytes tdrc = Id3v23Frame("TDRC", kZ + "2001-05-06");
     const std::vector<Bytes> frames = {
         compressedTitle,
         Id3v23Frame("APIC", kZ + "image/png" + kZ + "\x03" + "cover" + kZ + "\x89PNG\xFF\xE0"),
@@ -187,6 +189,7 @@ TEST(ID3v2Test, RetaggingKeepsEveryOtherFrameByteForByte) {
         Id3v23Frame("RVA2", "track" + kZ + "\x01\xFF\x00\x00"),
         Id3v23Frame("TYER", kZ + "2001"),
         encrypted,
+        tdrc,
     };
     test::TempDir dir;
     const std::string file = dir.File("keep.mp3");
@@ -217,10 +220,14 @@ TEST(ID3v2Test, RetaggingKeepsEveryOtherFrameByteForByte) {
         ASSERT_TRUE(WriteSongInformation(info, file)) << WriteSongInformationError();
         const Bytes written = ReadFileBytes(file);
         const auto bodyStart = written.begin() + 10;
-        EXPECT_EQ(
-            Bytes(bodyStart, bodyStart + static_cast<ptrdiff_t>(body.size())),
-            Concat({Bytes(body.begin(), body.end() - static_cast<ptrdiff_t>(encrypted.size() + 15)),
-                    Id3v23Frame("TYER", kZ + "1999"), encrypted}));
+        const Bytes expected =
+            Concat({Bytes(body.begin(),
+                          body.end() - static_cast<ptrdiff_t>(tdrc.size() + encrypted.size() + 15)),
+                    Id3v23Frame("TYER", kZ + "1999"), encrypted});
+        EXPECT_EQ(Bytes(bodyStart, bodyStart + static_cast<ptrdiff_t>(expected.size())), expected);
+        const Bytes tdrcId = BytesOf("TDRC");
+        EXPECT_EQ(std::search(written.begin(), written.end(), tdrcId.begin(), tdrcId.end()),
+                  written.end());
         EXPECT_EQ(
             Bytes(written.end() - static_cast<ptrdiff_t>(kAudio.size() + 128), written.end() - 128),
             kAudio);
