@@ -1,6 +1,7 @@
 #include "app/FrmConverter.h"
 
 #include "app/AppIcons.h"
+#include "app/FormControls.h"
 #include "app/OptionsFrm.h"
 #include "app/TrackList.h"
 #include "app/WindowGeometry.h"
@@ -174,23 +175,7 @@ QWidget* TFrmConverter::BuildMainPanel() {
 }
 
 void TFrmConverter::BuildStatusBar() {
-    QStatusBar* bar = statusBar();
-    bar->setObjectName("StatusBar1");
-    for (size_t i = 0; i < panels_.size(); ++i) {
-        auto* panel = new QLabel(bar);
-        panel->setObjectName(QString("StatusBar1Panel%1").arg(i));
-        panel->setMinimumWidth(kPanelWidths[i]);
-        panel->setFrameShape(QFrame::StyledPanel);
-        panel->setFrameShadow(QFrame::Sunken);
-        panels_[i] = panel;
-    }
-    // A failure's message may be long: its panel takes the room that is left and shows the
-    // whole text as its tooltip.
-    panels_[0]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    bar->addWidget(panels_[0], 1);
-    for (size_t i = 1; i < panels_.size(); ++i) {
-        bar->addWidget(panels_[i]);
-    }
+    AddStatusPanels(*statusBar(), panels_, kPanelWidths);
 }
 
 int TFrmConverter::RowCount() const {
@@ -211,8 +196,7 @@ QString TFrmConverter::StatusText(int panel) const {
 }
 
 void TFrmConverter::ShowFailure(const QString& message) {
-    panels_[0]->setText(message);
-    panels_[0]->setToolTip(message);
+    ShowFailureIn(*panels_[0], message);
 }
 
 void TFrmConverter::AddFiles(const QStringList& paths) {

@@ -4,6 +4,7 @@
 #include "app/AppIcons.h"
 #include "app/CdPreview.h"
 #include "app/DriveMonitor.h"
+#include "app/FormControls.h"
 #include "app/LanguageFiles.h"
 #include "app/MessageBox.h"
 #include "app/OperationProgressFrm.h"
@@ -246,8 +247,7 @@ void TRipFrm::Eject() {
 }
 
 void TRipFrm::ShowFailure(const QString& message) {
-    panels_[0]->setText(message);
-    panels_[0]->setToolTip(message);
+    ShowFailureIn(*panels_[0], message);
 }
 
 void TRipFrm::CloseTray() {

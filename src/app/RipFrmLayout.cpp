@@ -2,6 +2,7 @@
 // list, the tag panel and the preview group, and the status bar.
 #include "app/AppIcons.h"
 #include "app/CdPreview.h"
+#include "app/FormControls.h"
 #include "app/RipFrm.h"
 
 #include <QAction>
@@ -179,23 +180,7 @@ QWidget* TRipFrm::BuildMainPanel() {
 }
 
 void TRipFrm::BuildStatusBar() {
-    QStatusBar* bar = statusBar();
-    bar->setObjectName("StatusBar1");
-    for (size_t i = 0; i < panels_.size(); ++i) {
-        auto* panel = new QLabel(bar);
-        panel->setObjectName(QString("StatusBar1Panel%1").arg(i));
-        panel->setMinimumWidth(kPanelWidths[i]);
-        panel->setFrameShape(QFrame::StyledPanel);
-        panel->setFrameShadow(QFrame::Sunken);
-        panels_[i] = panel;
-    }
-    // A sink's failure message may be long: its panel takes the room that is left and shows
-    // the whole text as its tooltip.
-    panels_[0]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    bar->addWidget(panels_[0], 1);
-    for (size_t i = 1; i < panels_.size(); ++i) {
-        bar->addWidget(panels_[i]);
-    }
+    AddStatusPanels(*statusBar(), panels_, kPanelWidths);
 }
 
 } // namespace quillon

@@ -1,4 +1,5 @@
 #include "app/AppIcons.h"
+#include "app/FormControls.h"
 #include "app/TagEditorFrm.h"
 #include "tags/ID3Genres.h"
 
@@ -29,15 +30,6 @@
 namespace quillon {
 
 namespace {
-
-QLabel* AddLabel(QWidget* parent, const char* name, const QString& text, QWidget* buddy) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setBuddy(buddy);
-    // Boxes and lists are known by their label's text.
-    buddy->setAccessibleName(QString(text).remove('&').remove(':'));
-    return label;
-}
 
 // The stream facts of the "File Info" page: label name and text, in two columns of seven.
 struct InfoDefinition {

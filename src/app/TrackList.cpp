@@ -1,6 +1,7 @@
 #include "app/TrackList.h"
 
 #include "app/AppIcons.h"
+#include "app/FormControls.h"
 #include "app/GridItemDelegate.h"
 #include "tags/ID3Genres.h"
 
@@ -23,15 +24,6 @@ QString Text(const std::string& utf8) {
 }
 
 } // namespace
-
-QLabel* AddLabel(QWidget* parent, const char* name, const QString& text, QWidget* buddy) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setBuddy(buddy);
-    // Edit boxes and lists are known by their label's text.
-    buddy->setAccessibleName(QString(text).remove('&').remove(':'));
-    return label;
-}
 
 TTrackList::TTrackList(const QStringList& columns, const QList<int>& columnDigits,
                        const QString& accessibleName, QWidget* parent)

@@ -15,10 +15,6 @@ class QTreeWidgetItem;
 
 namespace quillon {
 
-// A label named name for an edit box or list, which also gives the box its accessible name
-// (the label's text without "&" and ":").
-QLabel* AddLabel(QWidget* parent, const char* name, const QString& text, QWidget* buddy);
-
 // The list of tracks or files with check boxes ("ListView1") and the tag panel
 // "MP3/OGG/APE Tag Editor" ("GroupBox1") that the main window and the converter window share.
 // A selected row fills the panel, "+" copies the panel into the selected row, a click on the

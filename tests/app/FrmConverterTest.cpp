@@ -101,17 +101,6 @@ QString Q(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-std::vector<std::string> Names(const std::string& folder) {
-    std::vector<std::string> names;
-    if (std::filesystem::exists(folder)) {
-        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-            names.push_back(entry.path().filename().string());
-        }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // The window's fixed parts, then files dropped or opened step by step: only the six audio
 // extensions in any case are listed, each file once, folders with their audio files in
 // natural order; each row ticked, "not converted", with the file's tags and its duration as
@@ -334,7 +323,7 @@ TEST(FrmConverterTest, ConvertsTheTickedRowsWithTheirTags) {
         ConverterUnderTest c(ConvertSettings(out, k.format));
         c.Add(k.files, false);
         k.edit(c);
-        const std::vector<std::string> before = Names(out);
+        const std::vector<std::string> before = FolderNames(out);
 
         c.window.ConvertButton();
 
@@ -347,7 +336,7 @@ TEST(FrmConverterTest, ConvertsTheTickedRowsWithTheirTags) {
         }
         EXPECT_EQ(statuses, k.statuses);
         std::vector<std::string> made;
-        for (const std::string& name : Names(out)) {
+        for (const std::string& name : FolderNames(out)) {
             if (std::find(before.begin(), before.end(), name) == before.end()) {
                 made.push_back(name);
             }
@@ -406,7 +395,7 @@ TEST(FrmConverterTest, StopOrCloseDuringARunDiscardsTheCurrentFile) {
 
         EXPECT_TRUE(acted);
         EXPECT_EQ(c.Column(Col::colStatus), QStringList({"Stopped", "not converted"}));
-        EXPECT_EQ(Names(out), std::vector<std::string>{});
+        EXPECT_EQ(FolderNames(out), std::vector<std::string>{});
         EXPECT_EQ(c.window.isVisible(), !close);
         EXPECT_FALSE(c.Child<QAction>("btnStop").isEnabled());
         EXPECT_EQ(messages.Shown(),

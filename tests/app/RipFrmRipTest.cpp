@@ -14,18 +14,6 @@
 namespace quillon::test {
 namespace {
 
-// The files of a folder, by name.
-std::vector<std::string> Names(const std::string& folder) {
-    std::vector<std::string> names;
-    if (std::filesystem::exists(folder)) {
-        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-            names.push_back(entry.path().filename().string());
-        }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 Settings RipSettings(const std::string& folder) {
     Settings settings;
     settings.Set("FilePath", folder + "/");
@@ -72,7 +60,7 @@ TEST(RipFrmRipTest, RipsTheTickedTracksIntoTheRipFolder) {
         w.window.RipButton();
 
         EXPECT_FALSE(w.window.Ripping());
-        EXPECT_EQ(Names(c.folder), c.files);
+        EXPECT_EQ(FolderNames(c.folder), c.files);
         for (int row = 0; row < 3; ++row) {
             EXPECT_EQ(w.Cell(row, TRipFrm::colStatus), c.statuses[row]) << row;
         }
@@ -132,7 +120,7 @@ TEST(RipFrmRipTest, CancelOrCloseDuringARipStopsItCleanly) {
         EXPECT_EQ(w.Cell(0, TRipFrm::colStatus), "Complete");
         EXPECT_EQ(w.Cell(1, TRipFrm::colStatus), "Stopped");
         EXPECT_EQ(w.Cell(2, TRipFrm::colStatus), "not ripped");
-        EXPECT_EQ(Names(folder), std::vector<std::string>{"01-Track 1.WAV"});
+        EXPECT_EQ(FolderNames(folder), std::vector<std::string>{"01-Track 1.WAV"});
         EXPECT_EQ(w.window.isVisible(), !c.close);
         EXPECT_EQ(messages.Shown(),
                   c.close ? QStringList{} : QStringList{"All Done: Operation complete successful"});

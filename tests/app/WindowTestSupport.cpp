@@ -1,6 +1,7 @@
 #include "WindowTestSupport.h"
 
 #include <QTreeWidget>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -62,6 +63,17 @@ std::string WriteSparseImage(const std::string& folder, const std::string& name,
     std::filesystem::resize_file(folder + "/" + name + ".bin",
                                  static_cast<uintmax_t>(start) * 2352);
     return sheet;
+}
+
+std::vector<std::string> FolderNames(const std::string& folder) {
+    std::vector<std::string> names;
+    if (std::filesystem::exists(folder)) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            names.push_back(entry.path().filename().string());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 } // namespace quillon::test

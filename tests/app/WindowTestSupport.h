@@ -51,4 +51,7 @@ public:
 std::string WriteSparseImage(const std::string& folder, const std::string& name,
                              const std::vector<int>& sectors);
 
+// The names of a folder's entries, sorted; none when the folder does not exist.
+std::vector<std::string> FolderNames(const std::string& folder);
+
 } // namespace quillon::test
