@@ -196,6 +196,11 @@ def key(*keys):
     xdotool("key", "--clearmodifiers", "--delay", 40, *keys)
 
 
+def type_text(text):
+    """Types a text as a keyboard would, one character after the other."""
+    xdotool("type", "--clearmodifiers", "--delay", 20, text)
+
+
 def click(x, y):
     xdotool("mousemove", "--sync", x, y, "click", 1)
 
