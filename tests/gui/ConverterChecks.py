@@ -87,10 +87,9 @@ class ConverterChecks:
         xw.focus(dialog)
         xw.type_text(str(folder))
         xw.key("Return")
-        shown = s.wait("the file dialog to show the input folder", lambda: next(
-            (w for w in at.windows(s.application()) if w != self.frame and at.find(
-                w, at.LIST_ROLES | {pyatspi.ROLE_LIST}, self.inputs[0].name) is not None), None))
-        s.step(f"the dialog '{shown.name}' shows the folder")
+        s.wait("the file dialog to show the input folder",
+               lambda: any(self.lists(w, self.inputs[0].name) for w in at.windows(s.application())
+                           if w != self.frame))
         xw.type_text(names)
         xw.key("Return")
         s.gone(dialog, "the file dialog")
@@ -106,6 +105,13 @@ class ConverterChecks:
                    f"expected {values}")
         expect(all(self.files.ticked(r) for r in range(len(self.inputs))),
                "added rows are not ticked")
+
+    @staticmethod
+    def lists(window, name):
+        """Whether a list or table in the window shows an item of that name."""
+        return any(at.plain(item.name or "") == name
+                   for view in at.find_all(window, at.LIST_ROLES | {pyatspi.ROLE_LIST})
+                   for item in at.children(view) if item is not None)
 
     def choose_format(self, format):
         """Opens the options window with Ctrl+, from the converter, chooses the format (and
