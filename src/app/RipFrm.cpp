@@ -21,10 +21,8 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
-#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
-#include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
@@ -121,6 +119,8 @@ void TRipFrm::ConnectCommands() {
     on(mnuSelectNone_, &TRipFrm::SelectNone);
     on(mnuInvertSelection_, &TRipFrm::InvertSelection);
     on(mnuHomePage_, &TRipFrm::OpenHomePage);
+    connect(mnuConverter_, &QAction::triggered, this, [this] { ShowWindow(converter_); });
+    connect(mnuTagEditor_, &QAction::triggered, this, [this] { ShowWindow(tagEditor_); });
 
     connect(driveBox_, &QComboBox::currentIndexChanged, this, &TRipFrm::DriveChanged);
     connect(trackBox_, &QComboBox::currentIndexChanged, this, [this](int index) {
@@ -128,10 +128,7 @@ void TRipFrm::ConnectCommands() {
             currentTrack_ = index + 1;
         }
     });
-    connect(list_->header(), &QHeaderView::sectionClicked, this, &TRipFrm::ColumnClick);
-    connect(list_, &QTreeWidget::itemSelectionChanged, this, &TRipFrm::RowSelected);
     connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { preview_->Play(); });
-    connect(addButton_, &QPushButton::clicked, this, &TRipFrm::CopyTagPanelToRow);
     connect(preview_, &TCdPreview::StatusChanged, panels_[1], &QLabel::setText);
     connect(preview_, &TCdPreview::Failed, this, &TRipFrm::ShowFailure);
 }
@@ -259,10 +256,14 @@ void TRipFrm::CloseTray() {
 }
 
 void TRipFrm::ShowOptions() {
-    if (options_) {
-        options_->show();
-        options_->raise();
-        options_->activateWindow();
+    ShowWindow(options_);
+}
+
+void TRipFrm::ShowWindow(QWidget* window) {
+    if (window) {
+        window->show();
+        window->raise();
+        window->activateWindow();
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/TrackList.h"
 #include "cd/CDTypes.h"
 #include "workflow/RipEngine.h"
 
@@ -13,12 +14,9 @@
 
 class QAction;
 class QComboBox;
-class QGroupBox;
 class QLabel;
-class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
-class QPushButton;
 class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -39,17 +37,8 @@ class TOptionsFrm;
 class TRipFrm : public QMainWindow {
     Q_OBJECT
 public:
-    // Track list columns.
-    enum Column {
-        colTrack,
-        colTitle,
-        colStatus,
-        colArtist,
-        colAlbum,
-        colYear,
-        colGenre,
-        colComment
-    };
+    // Track list columns (all but Duration).
+    using enum TTrackList::Column;
 
     // Raises EPcmException when the CD ripping library cannot be loaded.
     explicit TRipFrm(QWidget* parent = nullptr);
@@ -73,8 +62,6 @@ public:
     void SelectAll();
     void SelectNone();
     void InvertSelection();
-    void ColumnClick(int column);
-    void CopyTagPanelToRow();
     void ShowAbout();
     void ShowOptions();
     void OpenHomePage();
@@ -89,7 +76,7 @@ public:
     int CurrentTrack() const { return currentTrack_; }
     int RowCount() const;
     // 12 when the "Track" header shows all tracks ticked, 11 when it shows none.
-    int TrackHeaderImage() const { return allTicked_ ? 12 : 11; }
+    int TrackHeaderImage() const { return trackList_->TrackHeaderImage(); }
     QString StatusText(int panel) const;
     bool Ripping() const { return ripping_; }
     // The Language menu's entry that is ticked, without "&"; "ENG" when none is.
@@ -97,7 +84,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // Building the window (RipFrmLayout.cpp).
@@ -107,7 +93,6 @@ private:
     void BuildMenus();
     void BuildToolBar();
     QWidget* BuildMainPanel();
-    QGroupBox* BuildTagPanel(QWidget* parent);
     void BuildStatusBar();
     void ConnectCommands();
 
@@ -116,9 +101,6 @@ private:
     void DriveChanged(int index);
     void DrivesChanged();
     void AddRow(int track, const TCDTime& length);
-    void RowSelected();
-    void SetAllTicks(bool ticked);
-    void SetTrackHeader(bool allTicked);
     void SetRowStatus(int track, const QString& status);
     // Status-bar panel 0: the last failure, in full in its tooltip; empty to clear it.
     void ShowFailure(const QString& message);
@@ -139,6 +121,8 @@ private:
 
     // Start-up and closing (RipFrm.cpp).
     void OpenDiscImageDialog();
+    // Shows a window made at start-up, not modal, in front of the others.
+    static void ShowWindow(QWidget* window);
     void SelectLanguage(QAction* entry);
     void LoadLanguageFile(const QString& language);
     QList<QWidget*> Windows();
@@ -151,17 +135,10 @@ private:
     TRipEngine engine_;
 
     QWidget* mainPanel_ = nullptr;
-    QComboBox* driveBox_ = nullptr; // ComboBox1
-    QComboBox* trackBox_ = nullptr; // ComboBox2, hidden
-    QTreeWidget* list_ = nullptr;   // ListView1
-    QGroupBox* tagPanel_ = nullptr;
-    QLineEdit* titleEdit_ = nullptr;   // Edit1
-    QLineEdit* artistEdit_ = nullptr;  // Edit2
-    QLineEdit* albumEdit_ = nullptr;   // Edit3
-    QLineEdit* yearEdit_ = nullptr;    // Edit4
-    QLineEdit* commentEdit_ = nullptr; // Edit6
-    QComboBox* genreBox_ = nullptr;    // ComboBox5
-    QPushButton* addButton_ = nullptr; // SpeedButton2, "+"
+    QComboBox* driveBox_ = nullptr;   // ComboBox1
+    QComboBox* trackBox_ = nullptr;   // ComboBox2, hidden
+    TTrackList* trackList_ = nullptr; // ListView1 and the tag panel
+    QTreeWidget* list_ = nullptr;     // ListView1
     TCdPreview* preview_ = nullptr;
     QPlainTextEdit* log_ = nullptr; // Memo1, hidden
     std::array<QLabel*, 4> panels_{};
@@ -202,7 +179,6 @@ private:
 
     TCDDiscKind discKind_ = dkNoDisc;
     int currentTrack_ = 1;
-    bool allTicked_ = true;
     bool ripping_ = false;
     int ripTrack_ = 0; // the track whose progress is shown; 0 between tracks
     bool closeAfterRip_ = false;

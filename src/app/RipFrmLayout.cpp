@@ -2,21 +2,14 @@
 // list, the tag panel and the preview group, and the status bar.
 #include "app/AppIcons.h"
 #include "app/CdPreview.h"
-#include "app/GridItemDelegate.h"
 #include "app/RipFrm.h"
-#include "tags/ID3Genres.h"
 
 #include <QAction>
 #include <QComboBox>
-#include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -28,15 +21,6 @@ namespace {
 
 // The status bar's panels and the least width each takes.
 constexpr std::array<int, 4> kPanelWidths{150, 150, 75, 50};
-
-QLabel* AddLabel(QWidget* parent, const char* name, const QString& text, QWidget* buddy) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setBuddy(buddy);
-    // Edit boxes and lists are known by their label's text.
-    buddy->setAccessibleName(QString(text).remove('&').remove(':'));
-    return label;
-}
 
 } // namespace
 
@@ -168,39 +152,10 @@ QWidget* TRipFrm::BuildMainPanel() {
     trackBox_->setAccessibleName("Track");
     trackBox_->hide();
 
-    list_ = new QTreeWidget(panel);
-    list_->setObjectName("ListView1");
-    list_->setAccessibleName("Tracks");
-    list_->setColumnCount(8);
-    list_->setHeaderLabels(
-        {"Track", "Title", "Status", "Artist", "Album", "Year", "Genre", "Comment"});
-    list_->setRootIsDecorated(false);
-    list_->setUniformRowHeights(true);
-    list_->setAllColumnsShowFocus(true);
-    list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->setAlternatingRowColors(true);
-    list_->setItemDelegate(new TGridItemDelegate(list_));
-    // White rows alternating with light grey ones, whatever the desktop's colours.
-    QPalette colours = list_->palette();
-    colours.setColor(QPalette::Base, Qt::white);
-    colours.setColor(QPalette::AlternateBase, QColor(245, 245, 245));
-    colours.setColor(QPalette::Text, Qt::black);
-    colours.setColor(QPalette::Midlight, QColor(220, 220, 220));
-    list_->setPalette(colours);
-    list_->headerItem()->setIcon(colTrack, TrackHeaderIcon(true));
-    QHeaderView* header = list_->header();
-    header->setSectionsClickable(true);
-    header->setSectionsMovable(false);
-    const int digit = list_->fontMetrics().horizontalAdvance('0');
-    // Widths in digits, so that most columns are in view at the window's starting size.
-    constexpr std::array<int, 7> kColumnDigits{15, 18, 11, 14, 14, 6, 10};
-    for (size_t column = 0; column < kColumnDigits.size(); ++column) {
-        header->resizeSection(static_cast<int>(column), digit * kColumnDigits[column]);
-    }
-    list_->installEventFilter(this);
-
-    tagPanel_ = BuildTagPanel(panel);
+    trackList_ =
+        new TTrackList({"Track", "Title", "Status", "Artist", "Album", "Year", "Genre", "Comment"},
+                       {15, 18, 11, 14, 14, 6, 10}, "Tracks", panel);
+    list_ = &trackList_->List();
     preview_ = new TCdPreview(*cdIn_, *list_, panel);
 
     log_ = new QPlainTextEdit(panel);
@@ -214,63 +169,13 @@ QWidget* TRipFrm::BuildMainPanel() {
     drives->addWidget(driveBox_, 1);
     drives->addWidget(trackBox_);
     auto* bottom = new QHBoxLayout;
-    bottom->addWidget(tagPanel_, 1);
+    bottom->addWidget(&trackList_->TagPanel(), 1);
     bottom->addWidget(preview_, 0, Qt::AlignTop);
     auto* layout = new QVBoxLayout(panel);
     layout->addLayout(drives);
     layout->addWidget(list_, 1);
     layout->addLayout(bottom);
     return panel;
-}
-
-QGroupBox* TRipFrm::BuildTagPanel(QWidget* parent) {
-    auto* group = new QGroupBox("MP3/OGG/APE Tag Editor", parent);
-    group->setObjectName("GroupBox1");
-    const auto edit = [group](const char* name) {
-        auto* box = new QLineEdit(group);
-        box->setObjectName(name);
-        return box;
-    };
-    titleEdit_ = edit("Edit1");
-    artistEdit_ = edit("Edit2");
-    albumEdit_ = edit("Edit3");
-    yearEdit_ = edit("Edit4");
-    commentEdit_ = edit("Edit6");
-    yearEdit_->setMaxLength(4);
-    // Room for a year in any font; the genre list is sized by a short name rather than its
-    // longest one, so that the year and comment fields keep their share of the panel.
-    yearEdit_->setMinimumWidth(yearEdit_->fontMetrics().horizontalAdvance("88888") +
-                               yearEdit_->fontMetrics().averageCharWidth() * 2);
-    genreBox_ = new QComboBox(group);
-    genreBox_->setObjectName("ComboBox5");
-    genreBox_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    genreBox_->setMinimumContentsLength(12);
-    for (const std::string_view genre : ID3Genres) {
-        genreBox_->addItem(QString::fromUtf8(genre.data(), static_cast<qsizetype>(genre.size())));
-    }
-    genreBox_->setCurrentIndex(-1);
-    addButton_ = new QPushButton("+", group);
-    addButton_->setObjectName("SpeedButton2");
-    addButton_->setAccessibleName("+");
-    addButton_->setToolTip("Copy these tags into the selected track");
-
-    auto* grid = new QGridLayout(group);
-    grid->addWidget(AddLabel(group, "Label1", "T&itle:", titleEdit_), 0, 0);
-    grid->addWidget(titleEdit_, 0, 1, 1, 3);
-    grid->addWidget(AddLabel(group, "Label2", "A&rtist:", artistEdit_), 1, 0);
-    grid->addWidget(artistEdit_, 1, 1, 1, 3);
-    grid->addWidget(AddLabel(group, "Label3", "Al&bum:", albumEdit_), 2, 0);
-    grid->addWidget(albumEdit_, 2, 1, 1, 3);
-    grid->addWidget(AddLabel(group, "Label4", "&Year:", yearEdit_), 3, 0);
-    grid->addWidget(yearEdit_, 3, 1);
-    grid->addWidget(AddLabel(group, "Label6", "&Genre:", genreBox_), 3, 2);
-    grid->addWidget(genreBox_, 3, 3);
-    grid->addWidget(AddLabel(group, "Label5", "Co&mment:", commentEdit_), 4, 0);
-    grid->addWidget(commentEdit_, 4, 1, 1, 2);
-    grid->addWidget(addButton_, 4, 3, Qt::AlignRight);
-    grid->setColumnStretch(1, 1);
-    grid->setColumnStretch(3, 1);
-    return group;
 }
 
 void TRipFrm::BuildStatusBar() {

@@ -8,8 +8,6 @@
 #include "workflow/CddbEntryFill.h"
 #include "workflow/CddbLookup.h"
 
-#include <QComboBox>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
 
@@ -47,18 +45,16 @@ void TRipFrm::LookupDone() {
     for (const QString& line : log_->toPlainText().split('\n')) {
         lines.push_back(line.toStdString());
     }
-    DiscTags disc{artistEdit_->text().toStdString(), albumEdit_->text().toStdString(),
-                  yearEdit_->text().toStdString(), genreBox_->currentText().toStdString()};
+    TrackTags panel = trackList_->PanelTags();
+    DiscTags disc{panel.Artist, panel.Album, panel.Year, panel.Genre};
     std::vector<RipRow> rows = RowsFromList();
     FillFromCddbEntry(lines, disc, rows);
 
-    artistEdit_->setText(QString::fromStdString(disc.Artist));
-    albumEdit_->setText(QString::fromStdString(disc.Album));
-    yearEdit_->setText(QString::fromStdString(disc.Year));
-    genreBox_->setCurrentIndex(
-        disc.Genre.empty()
-            ? -1
-            : genreBox_->findText(QString::fromStdString(disc.Genre), Qt::MatchFixedString));
+    panel.Artist = disc.Artist;
+    panel.Album = disc.Album;
+    panel.Year = disc.Year;
+    panel.Genre = disc.Genre;
+    trackList_->SetPanelTags(panel);
     for (size_t i = 0; i < rows.size(); ++i) {
         QTreeWidgetItem* item = list_->topLevelItem(static_cast<int>(i));
         if (!item) {

@@ -10,10 +10,7 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QSignalBlocker>
 #include <QTreeWidget>
 #include <algorithm>
@@ -104,10 +101,7 @@ void TRipFrm::RefreshTrackList() {
     if (const int drive = driveBox_->currentIndex(); drive >= 0) {
         cddb_->ReadDiscId(static_cast<uint8_t>(drive));
     }
-    for (QLineEdit* edit : {titleEdit_, artistEdit_, albumEdit_, yearEdit_, commentEdit_}) {
-        edit->clear();
-    }
-    genreBox_->setCurrentIndex(-1);
+    trackList_->ClearTagPanel();
     UpdateCommands();
 }
 
@@ -116,7 +110,7 @@ void TRipFrm::RefreshTrackList() {
 void TRipFrm::UpdateCommands() {
     const bool audio = discKind_ == dkAudio;
     preview_->setEnabled(audio);
-    tagPanel_->setEnabled(audio);
+    trackList_->TagPanel().setEnabled(audio);
     list_->setEnabled(audio);
     for (QAction* action : {btnRip_, mnuRip_, btnFreeDB_}) {
         action->setEnabled(audio && !ripping_);
@@ -138,93 +132,18 @@ void TRipFrm::AddRow(int track, const TCDTime& length) {
     row->setCheckState(colTrack, Qt::Checked);
 }
 
-void TRipFrm::RowSelected() {
-    const QList<QTreeWidgetItem*> selected = list_->selectedItems();
-    if (selected.isEmpty()) {
-        return;
-    }
-    const QTreeWidgetItem* row = selected.front();
-    titleEdit_->setText(row->text(colTitle));
-    artistEdit_->setText(row->text(colArtist));
-    albumEdit_->setText(row->text(colAlbum));
-    yearEdit_->setText(row->text(colYear));
-    commentEdit_->setText(row->text(colComment));
-    genreBox_->setCurrentIndex(genreBox_->findText(row->text(colGenre), Qt::MatchFixedString));
-}
-
-void TRipFrm::CopyTagPanelToRow() {
-    const QList<QTreeWidgetItem*> selected = list_->selectedItems();
-    if (selected.isEmpty()) {
-        return;
-    }
-    QTreeWidgetItem* row = selected.front();
-    row->setText(colTitle, titleEdit_->text());
-    row->setText(colArtist, artistEdit_->text());
-    row->setText(colAlbum, albumEdit_->text());
-    row->setText(colYear, yearEdit_->text());
-    row->setText(colComment, commentEdit_->text());
-    row->setText(colGenre, genreBox_->currentText());
-}
-
-void TRipFrm::SetAllTicks(bool ticked) {
-    for (int i = 0; i < list_->topLevelItemCount(); ++i) {
-        list_->topLevelItem(i)->setCheckState(colTrack, ticked ? Qt::Checked : Qt::Unchecked);
-    }
-}
-
-void TRipFrm::SetTrackHeader(bool allTicked) {
-    allTicked_ = allTicked;
-    list_->headerItem()->setIcon(colTrack, TrackHeaderIcon(allTicked));
-}
-
 void TRipFrm::SelectAll() {
-    SetAllTicks(true);
-    SetTrackHeader(true);
+    trackList_->SetAllTicks(true);
+    trackList_->SetTrackHeader(true);
 }
 
 void TRipFrm::SelectNone() {
-    SetAllTicks(false);
-    SetTrackHeader(false);
+    trackList_->SetAllTicks(false);
+    trackList_->SetTrackHeader(false);
 }
 
 void TRipFrm::InvertSelection() {
-    for (int i = 0; i < list_->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* row = list_->topLevelItem(i);
-        row->setCheckState(colTrack,
-                           row->checkState(colTrack) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
-    }
-}
-
-// A click on a column header: "Track" ticks or unticks every row; the tag columns take the
-// tag panel's value in every row.
-void TRipFrm::ColumnClick(int column) {
-    QString value;
-    switch (column) {
-    case colTrack:
-        SetTrackHeader(!allTicked_);
-        SetAllTicks(allTicked_);
-        return;
-    case colArtist:
-        value = artistEdit_->text();
-        break;
-    case colAlbum:
-        value = albumEdit_->text();
-        break;
-    case colYear:
-        value = yearEdit_->text();
-        break;
-    case colGenre:
-        value = genreBox_->currentText();
-        break;
-    case colComment:
-        value = commentEdit_->text();
-        break;
-    default:
-        return;
-    }
-    for (int i = 0; i < list_->topLevelItemCount(); ++i) {
-        list_->topLevelItem(i)->setText(column, value);
-    }
+    trackList_->InvertTicks();
 }
 
 void TRipFrm::SetRowStatus(int track, const QString& status) {
@@ -240,29 +159,11 @@ std::vector<RipRow> TRipFrm::RowsFromList() const {
         RipRow row;
         row.Track = i + 1;
         row.Checked = item->checkState(colTrack) == Qt::Checked;
-        row.Tags = {item->text(colTitle).toStdString(), item->text(colArtist).toStdString(),
-                    item->text(colAlbum).toStdString(), item->text(colYear).toStdString(),
-                    item->text(colGenre).toStdString(), item->text(colComment).toStdString()};
+        row.Tags = trackList_->RowTags(i);
         row.Status = item->text(colStatus).toStdString();
         rows.push_back(std::move(row));
     }
     return rows;
-}
-
-// Space ticks or unticks the selected row, whichever column has the focus.
-bool TRipFrm::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == list_ && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {
-            if (QTreeWidgetItem* row = list_->currentItem()) {
-                row->setCheckState(colTrack, row->checkState(colTrack) == Qt::Checked
-                                                 ? Qt::Unchecked
-                                                 : Qt::Checked);
-            }
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 } // namespace quillon
