@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QFileSystemWatcher>
+#include <QHash>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -163,11 +165,17 @@ void TTagEditorFrm::FillFileList() {
     }
     QDir dir(folder);
     dir.setNameFilters({"*.mp3", "*.ogg", "*.ape"});
-    dir.setFilter(QDir::Files | QDir::Readable | QDir::Hidden);
+    dir.setFilter(QDir::Files | QDir::Readable);
     dir.setSorting(QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
-    const QFileIconProvider icons;
+    // One glyph per kind of file: looking each file's type up is slow in large folders.
+    const QFileIconProvider provider;
+    QHash<QString, QIcon> icons;
     for (const QFileInfo& file : dir.entryInfoList()) {
-        auto* item = new QListWidgetItem(icons.icon(file), file.fileName(), files_);
+        const QString kind = file.suffix().toLower();
+        if (!icons.contains(kind)) {
+            icons.insert(kind, provider.icon(file));
+        }
+        auto* item = new QListWidgetItem(icons.value(kind), file.fileName(), files_);
         item->setData(Qt::UserRole, file.absoluteFilePath());
         item->setToolTip(file.absoluteFilePath());
         if (file.absoluteFilePath() == selected) {
@@ -207,8 +215,8 @@ void TTagEditorFrm::Load(const QString& path) {
         try {
             song_ = ReadSongInformation(FileName(path));
         } catch (const std::exception& error) {
-            ShowMessage(this, QString("The tags of “%1” cannot be read.").arg(path), kCaption,
-                        MessageIcon::Error, QString::fromUtf8(error.what()));
+            // An Ogg file that cannot be opened; the boxes stay empty.
+            ShowMessage(this, QString::fromUtf8(error.what()), kCaption, MessageIcon::Error, path);
         }
     }
     ShowInformation(song_);

@@ -155,7 +155,7 @@ QWidget* TTagEditorFrm::BuildBrowser() {
     files_ = new QListWidget(browser);
     files_->setObjectName("FileListBox1");
     connect(files_, &QListWidget::currentItemChanged, this, &TTagEditorFrm::LoadSelected);
-    connect(files_, &QListWidget::itemActivated, this, &TTagEditorFrm::OpenFile);
+    connect(files_, &QListWidget::itemDoubleClicked, this, &TTagEditorFrm::OpenFile);
     // Files added, renamed or deleted in the folder show up without choosing it again.
     watcher_ = new QFileSystemWatcher(this);
     connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &TTagEditorFrm::FillFileList);
@@ -181,10 +181,6 @@ QWidget* TTagEditorFrm::BuildBrowser() {
     layout->addWidget(AddLabel(browser, "Label15", "&Places:", places_));
     layout->addWidget(places_);
     layout->addWidget(lists, 1);
-    // The accessible names the lists are known by, whatever language labels them.
-    places_->setAccessibleName("Places");
-    folders_->setAccessibleName("Folders");
-    files_->setAccessibleName("Files");
     return browser;
 }
 

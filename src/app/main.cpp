@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     quillon::TOptionsFrm options(window.get());
-    quillon::TFrmConverter converter;
+    quillon::TFrmConverter converter(&options);
     quillon::TTagEditorFrm tagEditor;
     window->SetWindows(&options, &converter, &tagEditor);
 

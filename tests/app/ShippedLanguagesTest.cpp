@@ -29,7 +29,7 @@ const QString kLanguages = QUILLON_SOURCE_DIR "/data/Languages";
 struct Windows {
     TRipFrm main;
     TOptionsFrm options;
-    TFrmConverter converter;
+    TFrmConverter converter{&options};
     TTagEditorFrm tagEditor;
 
     QList<QWidget*> All() { return {&main, &options, &converter, &tagEditor}; }
