@@ -63,6 +63,7 @@ class Session:
         self.program = None
         self.x = xw.Display()
         self.shot_count = 0
+        self.began = time.monotonic()
 
     # Waiting ----------------------------------------------------------------------------------
 
@@ -141,7 +142,7 @@ class Session:
         print(f"gui: screenshot {path}", flush=True)
 
     def step(self, text):
-        print(f"gui: {text}", flush=True)
+        print(f"gui: {time.monotonic() - self.began:6.1f} s  {text}", flush=True)
 
     # Set-up -----------------------------------------------------------------------------------
 
