@@ -91,7 +91,7 @@ TFrmConverter::TFrmConverter(TOptionsFrm* options, QWidget* parent)
     setWindowTitle("Quillon Audio Converter");
     setWindowIcon(ApplicationIcon());
     setAcceptDrops(true);
-    resize(640, 480);
+    resize(720, 520);
     BuildToolBar();
     mainPanel_ = BuildMainPanel();
     setCentralWidget(mainPanel_);
@@ -149,10 +149,12 @@ QWidget* TFrmConverter::BuildMainPanel() {
     panel->setObjectName("Panel1");
     trackList_ = new TTrackList(
         {"Track", "Title", "Status", "Artist", "Album", "Year", "Genre", "Comment", "Duration"},
-        {30, 18, 11, 14, 14, 6, 10, 14, 9}, "Files", panel);
+        {34, 18, 13, 14, 14, 6, 10, 14, 9}, "Files", panel);
     list_ = &trackList_->List();
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setDragDropMode(QAbstractItemView::NoDragDrop);
+    // A long path keeps its file name in view.
+    list_->setTextElideMode(Qt::ElideMiddle);
     if (auto* plus = trackList_->TagPanel().findChild<QPushButton*>("SpeedButton2")) {
         plus->setToolTip("Copy these tags into the selected file");
     }

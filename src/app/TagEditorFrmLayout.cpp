@@ -284,6 +284,12 @@ QWidget* TTagEditorFrm::BuildMediaPage() {
     grid->addWidget(lyricsMemo_, 11, 1, 1, 5);
     grid->setColumnStretch(5, 1);
     grid->setRowStretch(11, 1);
+    // Keys move through the boxes as they are laid out: the genre sits beside the year.
+    const std::array<QWidget*, 9> order{yearEdit,  genreBox_, edits_[5],  edits_[6],  edits_[7],
+                                        edits_[8], edits_[9], edits_[10], lyricsMemo_};
+    for (size_t i = 1; i < order.size(); ++i) {
+        setTabOrder(order[i - 1], order[i]);
+    }
     return page;
 }
 

@@ -1,6 +1,7 @@
 #include "app/FrmConverter.h"
 
 #include "WindowTestSupport.h"
+#include "app/TagEditorFrm.h"
 #include "app/TrackList.h"
 #include "fixtures/Fixtures.h"
 #include "fixtures/TagAPeers.h"
@@ -410,6 +411,25 @@ TEST(FrmConverterTest, StopOrCloseDuringARunDiscardsTheCurrentFile) {
         EXPECT_FALSE(c.Child<QAction>("btnStop").isEnabled());
         EXPECT_EQ(messages.Shown(),
                   close ? QStringList{} : QStringList{"All Done: Operation complete successful"});
+    }
+}
+
+// The main window's "Files Converter..." and "Tag Editor..." show their windows.
+TEST(FrmConverterTest, MainWindowShowsTheConverterAndTheTagEditor) {
+    TOptionsFrm options;
+    TRipFrm main;
+    TFrmConverter converter(&options);
+    TTagEditorFrm tagEditor;
+    main.SetWindows(&options, &converter, &tagEditor);
+    main.show();
+    const struct {
+        const char* entry;
+        QWidget* window;
+    } cases[] = {{"mnuConverter", &converter}, {"mnuTagEditor", &tagEditor}};
+    for (const auto& c : cases) {
+        EXPECT_FALSE(c.window->isVisible()) << c.entry;
+        main.findChild<QAction*>(c.entry)->trigger();
+        EXPECT_TRUE(c.window->isVisible()) << c.entry;
     }
 }
 
