@@ -39,6 +39,7 @@ class ConverterChecks:
     def run(self):
         self.open_window()
         self.add_files()
+        self.select_row(1)
         self.s.shot("converter-files", [self.window])
         for format in FORMATS:
             self.convert_to(format)
@@ -112,6 +113,18 @@ class ConverterChecks:
         return any(at.plain(item.name or "") == name
                    for view in at.find_all(window, at.LIST_ROLES | {pyatspi.ROLE_LIST})
                    for item in at.children(view) if item is not None)
+
+    def select_row(self, row):
+        """A click on a row fills the tag panel from it."""
+        s = self.s
+        spec = AudioFiles.CONVERTER_INPUTS[row]
+        s.step(f"a click on row {row + 1} shows its tags in the tag panel")
+        s.click(self.files.cell(row, COLUMNS.index("Title")))
+        for name, value in (("Title", spec.title), ("Artist", spec.artist),
+                            ("Album", spec.album), ("Year", spec.year)):
+            field = s.control(self.frame, {pyatspi.ROLE_TEXT, pyatspi.ROLE_ENTRY}, name)
+            s.wait(f"the tag panel's '{name}' to show '{value}'",
+                   lambda: at.text_of(field) == value, timeout=5)
 
     def choose_format(self, format):
         """Opens the options window with Ctrl+, from the converter, chooses the format (and
