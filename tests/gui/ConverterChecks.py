@@ -44,6 +44,7 @@ class ConverterChecks:
         for format in FORMATS:
             self.convert_to(format)
         self.s.shot("converter-converted", [self.window])
+        self.c.translations([("converter", self.window)])
         self.s.x.request_close(self.window)
         self.s.gone(self.window, "the converter window")
 

@@ -211,9 +211,10 @@ class Checks:
         xw.click(box[0] + box[2] // 2, box[1] + box[3] // 2)
         s.gone(about, "the about window (clicked)")
 
-    def translations(self):
+    def translations(self, windows=None):
         """Shows the main window and the options' busiest page in each translation (for a look
-        at texts that no longer fit), then goes back to English."""
+        at texts that no longer fit), then goes back to English. Given windows (name and X id),
+        it photographs those instead."""
         s = self.s
         menus = s.control(self.frame, {pyatspi.ROLE_MENU_BAR}, None, "the menu bar")
         languages = s.control(menus, {pyatspi.ROLE_MENU_ITEM}, "Language", into_menus=True)
@@ -229,6 +230,10 @@ class Checks:
                 s.wait("the menus in English", lambda: at.plain(first_menu.name) == "File")
                 break
             s.wait(f"the menus in {code}", lambda: first_menu.name != before)
+            if windows:
+                for name, window in windows:
+                    s.shot(f"{name}-{code}", [window])
+                continue
             s.shot(f"main-window-{code}", [self.main])
             s.keys(self.main, "ctrl+comma")
             window = s.window("Options")

@@ -99,3 +99,4 @@ class TagEditorChecks:
         s.wait("the duration of the two-second file",
                lambda: at.text_of(duration).endswith("00:02"), timeout=5)
         s.shot("tag-editor-file-info", [self.window])
+        self.c.translations([("tag-editor", self.window)])
