@@ -86,3 +86,12 @@ def probe(path):
     duration = facts.get("format", {}).get("duration")
     return (streams[0].get("codec_name"), float(duration) if duration else None,
             streams[0].get("channels"))
+
+
+def probe_title(path):
+    """The title tag of a file as ffprobe reads it, or None."""
+    done = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "format_tags=title",
+                           "-of", "json", str(path)], capture_output=True, text=True, timeout=60)
+    if done.returncode != 0:
+        return None
+    return json.loads(done.stdout).get("format", {}).get("tags", {}).get("title")

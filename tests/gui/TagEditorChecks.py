@@ -51,9 +51,11 @@ class TagEditorChecks:
         self.window = s.window(CAPTION)
         self.frame = s.accessible_window(CAPTION)
         s.control(self.frame, {pyatspi.ROLE_COMBO_BOX}, "Places", "the place list")
+        self.folder = s.home / FOLDER
         self.choose_folder()
         self.pick_file()
         self.pages()
+        self.edit_and_save()
 
     def choose_folder(self):
         s = self.s
@@ -100,3 +102,24 @@ class TagEditorChecks:
                lambda: at.text_of(duration).endswith("00:02"), timeout=5)
         s.shot("tag-editor-file-info", [self.window])
         self.c.translations([("tag-editor", self.window)])
+
+    def edit_and_save(self):
+        """A title typed on the "Media Info" page and saved with Ctrl+S reaches the file."""
+        s = self.s
+        mp3 = AudioFiles.TAG_EDITOR_INPUTS[0]
+        title = mp3.title + " \u00e0 deux"
+        s.step(f"Alt+M, a new title '{title}', Ctrl+S")
+        s.keys(self.window, "alt+m")
+        tabs = s.control(self.frame, {pyatspi.ROLE_PAGE_TAB_LIST}, None, "the pages")
+        s.wait("the page 'Media Info'", lambda: at.same_name(tabs.name, "Media Info"), timeout=5)
+        field = self.field("Title")
+        s.click(field)
+        xw.key("ctrl+a")
+        xw.type_text(title)
+        ok = s.control(self.frame, {pyatspi.ROLE_PUSH_BUTTON}, "OK")
+        s.wait("OK to be enabled by the edit", lambda: at.enabled(ok), timeout=5)
+        xw.key("ctrl+s")
+        s.wait("OK to be disabled by the save", lambda: not at.enabled(ok), timeout=5)
+        written = AudioFiles.probe_title(self.folder / mp3.name)
+        expect(written == title, f"after Ctrl+S the file's title is '{written}', expected "
+                                 f"'{title}'")
