@@ -35,6 +35,9 @@ CONVERTER_INPUTS = [
     Input("c.ogg", 5.0, 22050, 1, "libvorbis", "Caf\u00e9 By The Pier"),
 ]
 
+# Long enough to be stopped halfway however fast the machine.
+LONG_INPUT = Input("d.flac", 600.0, 44100, 2, "flac", "The Long Way Home")
+
 # The tag editor's folder: the three kinds of file it lists, and one it must not list.
 TAG_EDITOR_INPUTS = [
     Input("First Light.mp3", 2.0, 44100, 2, "libmp3lame", "First Light", genre="Jazz"),

@@ -2,6 +2,8 @@
 keyboard, files added through its file dialog, every output format converted in turn and each
 output checked with ffprobe."""
 
+import re
+
 import pyatspi
 
 import AccessibleTree as at
@@ -25,8 +27,10 @@ def expect(condition, message):
 
 
 def prepare(folder):
-    """Writes the converter's inputs into folder; their paths."""
+    """Writes the converter's inputs into folder, and the long one that is stopped; the paths
+    of the first ones."""
     folder.mkdir(parents=True, exist_ok=True)
+    AudioFiles.make(folder, AudioFiles.LONG_INPUT)
     return [AudioFiles.make(folder, spec) for spec in AudioFiles.CONVERTER_INPUTS]
 
 
@@ -43,6 +47,7 @@ class ConverterChecks:
         self.s.shot("converter-files", [self.window])
         for format in FORMATS:
             self.convert_to(format)
+        self.stop_run()
         self.s.shot("converter-converted", [self.window])
         self.c.translations([("converter", self.window)])
         self.s.x.request_close(self.window)
@@ -77,10 +82,11 @@ class ConverterChecks:
             return []
         return [at.text_of(n) for n in at.find_all(bar, {pyatspi.ROLE_LABEL, pyatspi.ROLE_STATIC})]
 
-    def add_files(self):
+    def open_files(self, paths):
+        """Chooses files of one folder in the window's file dialog, as a user types them."""
         s = self.s
-        folder = self.inputs[0].parent
-        names = " ".join(f'"{p.name}"' for p in self.inputs)
+        folder = paths[0].parent
+        names = " ".join(f'"{p.name}"' for p in paths)
         s.step(f"Ctrl+O; the file dialog goes to {folder}; {names}, Return")
         known = set(xw.visible_windows(s.program.pid))
         s.keys(self.window, "ctrl+o")
@@ -90,11 +96,15 @@ class ConverterChecks:
         xw.type_text(str(folder))
         xw.key("Return")
         s.wait("the file dialog to show the input folder",
-               lambda: any(self.lists(w, self.inputs[0].name) for w in at.windows(s.application())
+               lambda: any(self.lists(w, paths[0].name) for w in at.windows(s.application())
                            if w != self.frame))
         xw.type_text(names)
         xw.key("Return")
         s.gone(dialog, "the file dialog")
+
+    def add_files(self):
+        s = self.s
+        self.open_files(self.inputs)
         s.wait("the list to show three rows", lambda: self.files.rows() == len(self.inputs))
         expected = [str(p) for p in self.inputs]
         s.wait(f"the rows {expected}", lambda: self.texts("Track") == expected, timeout=5)
@@ -198,3 +208,24 @@ class ConverterChecks:
             expect(format == "WMA" or channels == 2,
                    f"{output.name} has {channels} channels, expected 2")
         s.step(f"{format}: {', '.join(p.name for p in self.outputs(format))} checked")
+
+    def stop_run(self):
+        """Escape during the conversion of a long file stops the run: the file's row says
+        "Stopped" and no part of its output is left."""
+        s = self.s
+        long = self.inputs[0].parent / AudioFiles.LONG_INPUT.name
+        self.open_files([long])
+        rows = len(self.inputs) + 1
+        s.wait("the list to show the long file", lambda: self.files.rows() == rows)
+        s.step("Ctrl+R, then Escape while the long file is converted")
+        s.keys(self.window, "ctrl+r")
+        s.wait("the long file's conversion to make progress", lambda: re.fullmatch(
+            r"[1-9]\d*% Done", self.texts("Status")[-1]), timeout=30)
+        s.keys(self.window, "Escape")
+        convert = self.button("Convert")
+        s.wait("the long file's Status to show Stopped",
+               lambda: self.texts("Status")[-1] == "Stopped" and at.enabled(convert))
+        expect(self.texts("Status")[:-1] == ["Complete"] * len(self.inputs),
+               f"the rows converted before Stop show {self.texts('Status')[:-1]}")
+        left = [p.name for p in s.converted.glob(f"{rows:02d}-*")]
+        expect(not left, f"the stopped conversion left {left}")
