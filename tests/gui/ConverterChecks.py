@@ -1,6 +1,6 @@
 """The converter window driven as a user drives it: opened from the main window's menu by
 keyboard, files added through its file dialog, every output format converted in turn and each
-output checked with ffprobe."""
+output checked with ffprobe, a long conversion stopped."""
 
 import re
 

@@ -3,9 +3,9 @@
 # user would: keys and clicks through the X server, controls found, pressed and read through
 # the accessibility bus. It looks the disc up on the CD database test server, rips two of its
 # three tracks, cancels a rip, converts three generated files to every output format in the
-# converter (each output checked with ffprobe), picks a file in the tag editor, shows every
-# window and takes screenshots of them, and exits with Ctrl+Q. Fails when the program crashes,
-# a window is missing or a check fails.
+# converter (each output checked with ffprobe) and stops a fourth, picks a file in the tag
+# editor and saves a new title into it, shows every window and takes screenshots of them, and
+# exits with Ctrl+Q. Fails when the program crashes, a window is missing or a check fails.
 # Usage: GuiEndToEnd.sh BIN_DIR CDDB_TEST_SERVER [SCREENSHOT_DIR]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"

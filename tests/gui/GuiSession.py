@@ -174,9 +174,9 @@ class Session:
         runtime = self.work / "runtime"
         runtime.mkdir(mode=0o700)
         self.home.mkdir(exist_ok=True)
-        env = dict(os.environ, HOME=str(self.home), XDG_CONFIG_HOME=str(self.config), XDG_RUNTIME_DIR=str(runtime),
-                   QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb",
-                   LC_ALL="C.UTF-8")
+        env = dict(os.environ, HOME=str(self.home), XDG_CONFIG_HOME=str(self.config),
+                   XDG_RUNTIME_DIR=str(runtime), QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+                   QT_QPA_PLATFORM="xcb", LC_ALL="C.UTF-8")
         self.program = Program([str(self.bin / "quillonrip"), "--drive", str(disc.sheet)], env,
                                self.work / "quillonrip.log")
 

@@ -1,6 +1,6 @@
 """The tag editor window driven as a user drives it: opened from the main window's menu by
 keyboard, a folder of the home place chosen in its folder tree, a file picked, both pages shown
-and photographed."""
+and photographed, a new title saved into the file."""
 
 import pyatspi
 
