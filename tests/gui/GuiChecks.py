@@ -12,6 +12,8 @@ import time
 import pyatspi
 
 import AccessibleTree as at
+import ConverterChecks
+import TagEditorChecks
 import XWindows as xw
 from DiscImage import Disc
 from GuiSession import SCALE, CheckFailed, Session
@@ -23,6 +25,9 @@ TITLES = ["Morning Tide", "Gulls Over The Water", "The Long Way Home"]
 OPTIONS_PAGES = ["Common", "MP3", "WMA", "Ogg", "APE", "FreeDB", "File"]
 BUTTON = {pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_TOGGLE_BUTTON}
 LABEL = {pyatspi.ROLE_LABEL, pyatspi.ROLE_STATIC}
+# The program's own windows, which a search for a message box passes over.
+WINDOWS = ("Quillon Rip PRO", ConverterChecks.CAPTION, TagEditorChecks.CAPTION)
+BOXES = {pyatspi.ROLE_ALERT, pyatspi.ROLE_DIALOG}
 
 
 def expect(condition, message):
@@ -31,9 +36,10 @@ def expect(condition, message):
 
 
 class Checks:
-    def __init__(self, session, disc):
+    def __init__(self, session, disc, converter_inputs):
         self.s = session
         self.disc = disc
+        self.converter_inputs = converter_inputs
 
     def run(self):
         s = self.s
@@ -63,6 +69,9 @@ class Checks:
         self.about_window()
         self.translations()
         self.cancel_rip()
+        ConverterChecks.ConverterChecks(self, self.converter_inputs).run()
+        # The tag editor stays open: the main window closes it when it closes.
+        TagEditorChecks.TagEditorChecks(self).run()
         self.eject_and_exit()
 
     # The steps --------------------------------------------------------------------------------
@@ -102,7 +111,7 @@ class Checks:
         box = self.s.new_window(known, "a message box", timeout)
         dialog = self.s.wait("the message box on the accessibility bus", lambda: next(
             (w for w in at.windows(self.s.application())
-             if w.getRole() != pyatspi.ROLE_FRAME or not w.name.startswith("Quillon Rip PRO")),
+             if w.getRole() in BOXES or not w.name.startswith(WINDOWS)),
             None))
         texts = self.s.wait("the message box's text", lambda: [
             at.text_of(n) for n in at.find_all(dialog, LABEL) if at.text_of(n)])
@@ -202,9 +211,10 @@ class Checks:
         xw.click(box[0] + box[2] // 2, box[1] + box[3] // 2)
         s.gone(about, "the about window (clicked)")
 
-    def translations(self):
+    def translations(self, windows=None):
         """Shows the main window and the options' busiest page in each translation (for a look
-        at texts that no longer fit), then goes back to English."""
+        at texts that no longer fit), then goes back to English. Given windows (name and X id),
+        it photographs those instead."""
         s = self.s
         menus = s.control(self.frame, {pyatspi.ROLE_MENU_BAR}, None, "the menu bar")
         languages = s.control(menus, {pyatspi.ROLE_MENU_ITEM}, "Language", into_menus=True)
@@ -220,6 +230,10 @@ class Checks:
                 s.wait("the menus in English", lambda: at.plain(first_menu.name) == "File")
                 break
             s.wait(f"the menus in {code}", lambda: first_menu.name != before)
+            if windows:
+                for name, window in windows:
+                    s.shot(f"{name}-{code}", [window])
+                continue
             s.shot(f"main-window-{code}", [self.main])
             s.keys(self.main, "ctrl+comma")
             window = s.window("Options")
@@ -338,8 +352,10 @@ def main():
     session = Session(bin_dir, server, shots, work)
     disc = Disc(session.work / "disc", SECONDS, TITLES)
     disc.write()
+    converter_inputs = ConverterChecks.prepare(session.work / "inputs")
+    TagEditorChecks.prepare(session.home, session.bin, session.work / "scratch")
     try:
-        Checks(session, disc).run()
+        Checks(session, disc, converter_inputs).run()
     except (CheckFailed, RuntimeError) as failure:
         print(f"gui: FAILED: {failure}", flush=True)
         session.report_failure()

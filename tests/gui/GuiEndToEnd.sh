@@ -2,15 +2,17 @@
 # Runs quillonrip under a real X server (Xvfb) with a generated disc image and drives it as a
 # user would: keys and clicks through the X server, controls found, pressed and read through
 # the accessibility bus. It looks the disc up on the CD database test server, rips two of its
-# three tracks, cancels a rip, shows every window and takes screenshots of them, and exits with
-# Ctrl+Q. Fails when the program crashes, a window is missing or a check fails.
+# three tracks, cancels a rip, converts three generated files to every output format in the
+# converter (each output checked with ffprobe) and stops a fourth, picks a file in the tag
+# editor and saves a new title into it, shows every window and takes screenshots of them, and
+# exits with Ctrl+Q. Fails when the program crashes, a window is missing or a check fails.
 # Usage: GuiEndToEnd.sh BIN_DIR CDDB_TEST_SERVER [SCREENSHOT_DIR]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 bin="$(cd "$1" && pwd)"
 server="$2"
 shots="${3:-$bin/../gui-screenshots}"
-for tool in Xvfb xdotool import dbus-run-session dbus-send ffmpeg \
+for tool in Xvfb xdotool import dbus-run-session dbus-send ffmpeg ffprobe \
     /usr/libexec/at-spi-bus-launcher; do
   command -v "$tool" >/dev/null || { echo "GuiEndToEnd: $tool is missing (scripts/install-deps)" >&2; exit 1; }
 done

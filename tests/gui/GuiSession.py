@@ -54,12 +54,16 @@ class Session:
         self.shots = Path(shots)
         self.work = Path(work)
         self.out = self.work / "out"
+        # The program's home folder (the tag editor's first place) and the converter's folder.
+        self.home = self.work / "home"
+        self.converted = self.work / "converted"
         self.config = self.work / "config"
         self.settings = self.config / "Tovalen" / "QuillonRip.conf"
         self.children = []
         self.program = None
         self.x = xw.Display()
         self.shot_count = 0
+        self.began = time.monotonic()
 
     # Waiting ----------------------------------------------------------------------------------
 
@@ -138,7 +142,7 @@ class Session:
         print(f"gui: screenshot {path}", flush=True)
 
     def step(self, text):
-        print(f"gui: {text}", flush=True)
+        print(f"gui: {time.monotonic() - self.began:6.1f} s  {text}", flush=True)
 
     # Set-up -----------------------------------------------------------------------------------
 
@@ -156,6 +160,7 @@ class Session:
         self.settings.write_text("[Main]\n"
                                  f"FilePath={self.out}\n"
                                  "RipToFormat=WAV\n"
+                                 f"ConvFilePath={self.converted}\n"
                                  f"FreeDBServer=127.0.0.1:{ports['http']}\n")
         self.settings_before = self.settings.read_text()
 
@@ -168,9 +173,10 @@ class Session:
 
         runtime = self.work / "runtime"
         runtime.mkdir(mode=0o700)
-        env = dict(os.environ, XDG_CONFIG_HOME=str(self.config), XDG_RUNTIME_DIR=str(runtime),
-                   QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb",
-                   LC_ALL="C.UTF-8")
+        self.home.mkdir(exist_ok=True)
+        env = dict(os.environ, HOME=str(self.home), XDG_CONFIG_HOME=str(self.config),
+                   XDG_RUNTIME_DIR=str(runtime), QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+                   QT_QPA_PLATFORM="xcb", LC_ALL="C.UTF-8")
         self.program = Program([str(self.bin / "quillonrip"), "--drive", str(disc.sheet)], env,
                                self.work / "quillonrip.log")
 

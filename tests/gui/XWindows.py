@@ -196,8 +196,19 @@ def key(*keys):
     xdotool("key", "--clearmodifiers", "--delay", 40, *keys)
 
 
+def type_text(text):
+    """Types a text as a keyboard would, one character after the other."""
+    xdotool("type", "--clearmodifiers", "--delay", 20, text)
+
+
 def click(x, y):
-    xdotool("mousemove", "--sync", x, y, "click", 1)
+    # "mousemove --sync" waits for the pointer to move, which it never does when it is there
+    # already (a second click on the same control).
+    here = dict(part.split(":") for part in xdotool("getmouselocation").split()[:2])
+    if (int(here["x"]), int(here["y"])) == (x, y):
+        xdotool("click", 1)
+    else:
+        xdotool("mousemove", "--sync", x, y, "click", 1)
 
 
 def pixels(box):
