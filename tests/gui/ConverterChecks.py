@@ -57,12 +57,7 @@ class ConverterChecks:
 
     def open_window(self):
         s = self.s
-        s.step("Extras > Files Converter... (Alt+X, F) opens the converter")
-        s.keys(self.c.main, "alt+x")
-        s.control(self.c.frame, {pyatspi.ROLE_MENU_ITEM}, "Files Converter...", into_menus=True)
-        xw.key("f")
-        self.window = s.window(CAPTION)
-        self.frame = s.accessible_window(CAPTION)
+        self.window, self.frame = self.c.open_from_extras("Files Converter...", "f", CAPTION)
         self.files = at.TrackList(s.control(self.frame, at.LIST_ROLES, "Files", "the list 'Files'"))
         expect(self.files.columns() == COLUMNS,
                f"the converter's columns are {self.files.columns()}, expected {COLUMNS}")

@@ -76,6 +76,15 @@ class Checks:
 
     # The steps --------------------------------------------------------------------------------
 
+    def open_from_extras(self, entry, key, caption):
+        """Opens a window from the Extras menu by keyboard: its X window and accessible frame."""
+        s = self.s
+        s.step(f"Extras > {entry} (Alt+X, {key.upper()}) opens the {caption}")
+        s.keys(self.main, "alt+x")
+        s.control(self.frame, {pyatspi.ROLE_MENU_ITEM}, entry, into_menus=True)
+        xw.key(key)
+        return s.window(caption), s.accessible_window(caption)
+
     def status_texts(self):
         bar = at.find(self.frame, {pyatspi.ROLE_STATUS_BAR})
         if bar is None:

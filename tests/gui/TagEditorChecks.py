@@ -44,12 +44,7 @@ class TagEditorChecks:
 
     def run(self):
         s = self.s
-        s.step("Extras > Tag Editor... (Alt+X, T) opens the tag editor")
-        s.keys(self.c.main, "alt+x")
-        s.control(self.c.frame, {pyatspi.ROLE_MENU_ITEM}, "Tag Editor...", into_menus=True)
-        xw.key("t")
-        self.window = s.window(CAPTION)
-        self.frame = s.accessible_window(CAPTION)
+        self.window, self.frame = self.c.open_from_extras("Tag Editor...", "t", CAPTION)
         s.control(self.frame, {pyatspi.ROLE_COMBO_BOX}, "Places", "the place list")
         self.folder = s.home / FOLDER
         self.choose_folder()
