@@ -81,6 +81,8 @@ void TFrmConverter::ShowProgress(int row, int percent) {
 
 void TFrmConverter::FileEnded(int row, const QString& status) {
     currentRow_ = 0;
+    // The bar ends full for a finished file and empty for one that was not.
+    progressBar_->setValue(status == kStatusComplete ? 100 : 0);
     SetRowStatus(row, status);
 }
 

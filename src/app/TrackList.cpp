@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -80,10 +81,10 @@ QGroupBox* TTrackList::BuildTagPanel(QWidget* parent) {
     yearEdit_ = edit("Edit4");
     commentEdit_ = edit("Edit6");
     yearEdit_->setMaxLength(4);
-    // Room for a year in any font; the genre list is sized by a short name rather than its
-    // longest one, so that the year and comment fields keep their share of the panel.
-    yearEdit_->setMinimumWidth(yearEdit_->fontMetrics().horizontalAdvance("88888") +
-                               yearEdit_->fontMetrics().averageCharWidth() * 2);
+    // Room for a year in any font and no more; the genre list is sized by a short name rather
+    // than its longest one and takes the rest of its row.
+    yearEdit_->setFixedWidth(yearEdit_->fontMetrics().horizontalAdvance("88888") +
+                             yearEdit_->fontMetrics().averageCharWidth() * 2);
     genreBox_ = new QComboBox(group);
     genreBox_->setObjectName("ComboBox5");
     genreBox_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -99,20 +100,21 @@ QGroupBox* TTrackList::BuildTagPanel(QWidget* parent) {
 
     auto* grid = new QGridLayout(group);
     grid->addWidget(AddLabel(group, "Label1", "T&itle:", titleEdit_), 0, 0);
-    grid->addWidget(titleEdit_, 0, 1, 1, 3);
+    grid->addWidget(titleEdit_, 0, 1, 1, 2);
     grid->addWidget(AddLabel(group, "Label2", "A&rtist:", artistEdit_), 1, 0);
-    grid->addWidget(artistEdit_, 1, 1, 1, 3);
+    grid->addWidget(artistEdit_, 1, 1, 1, 2);
     grid->addWidget(AddLabel(group, "Label3", "Al&bum:", albumEdit_), 2, 0);
-    grid->addWidget(albumEdit_, 2, 1, 1, 3);
+    grid->addWidget(albumEdit_, 2, 1, 1, 2);
     grid->addWidget(AddLabel(group, "Label4", "&Year:", yearEdit_), 3, 0);
-    grid->addWidget(yearEdit_, 3, 1);
-    grid->addWidget(AddLabel(group, "Label6", "&Genre:", genreBox_), 3, 2);
-    grid->addWidget(genreBox_, 3, 3);
+    auto* yearAndGenre = new QHBoxLayout;
+    yearAndGenre->addWidget(yearEdit_);
+    yearAndGenre->addWidget(AddLabel(group, "Label6", "&Genre:", genreBox_));
+    yearAndGenre->addWidget(genreBox_, 1);
+    grid->addLayout(yearAndGenre, 3, 1, 1, 2);
     grid->addWidget(AddLabel(group, "Label5", "Co&mment:", commentEdit_), 4, 0);
-    grid->addWidget(commentEdit_, 4, 1, 1, 2);
-    grid->addWidget(addButton_, 4, 3, Qt::AlignRight);
+    grid->addWidget(commentEdit_, 4, 1);
+    grid->addWidget(addButton_, 4, 2);
     grid->setColumnStretch(1, 1);
-    grid->setColumnStretch(3, 1);
     return group;
 }
 
